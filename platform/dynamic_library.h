@@ -18,8 +18,8 @@ inline constexpr uint32_t kErrorProcNotFound = 127;
 // Loads the library named by `path` (narrow text, ANSI code page). On Windows the name is
 // used as LoadLibraryA uses it. On POSIX a bare file name ending in ".dll" is looked up as
 // "lib" + name + ".so" beside the calling library first, then as given.
-ModuleHandle LoadModule(const std::string& path, uint32_t* error);
-void FreeModule(ModuleHandle module);
+ModuleHandle OpenLibrary(const std::string& path, uint32_t* error);
+void CloseLibrary(ModuleHandle module);
 void* FindProcedure(ModuleHandle module, const char* name);
 
 // The full path of the module that contains `address`, or empty when it cannot be told.
@@ -45,7 +45,7 @@ public:
     explicit operator bool() const { return m_ != nullptr; }
     ModuleHandle release() { return std::exchange(m_, nullptr); }
     void reset() {
-        if (m_) FreeModule(std::exchange(m_, nullptr));
+        if (m_) CloseLibrary(std::exchange(m_, nullptr));
     }
 
 private:

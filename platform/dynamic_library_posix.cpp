@@ -20,13 +20,13 @@ std::string DirectoryOf(const std::string& path) {
 }
 }  // namespace
 
-ModuleHandle LoadModule(const std::string& path, uint32_t* error) {
+ModuleHandle OpenLibrary(const std::string& path, uint32_t* error) {
     if (EndsWithDll(path)) {
         // A Windows library name: "Name.dll" is "libName.so", beside the caller when no
         // directory is given.
         const auto slash = path.find_last_of('/');
         std::string dir = slash == std::string::npos ? DirectoryOf(ModulePathOf(
-                                                           reinterpret_cast<const void*>(&LoadModule)))
+                                                           reinterpret_cast<const void*>(&OpenLibrary)))
                                                      : path.substr(0, slash + 1);
         std::string stem = path.substr(slash == std::string::npos ? 0 : slash + 1);
         stem.resize(stem.size() - 4);
@@ -38,7 +38,7 @@ ModuleHandle LoadModule(const std::string& path, uint32_t* error) {
     return nullptr;
 }
 
-void FreeModule(ModuleHandle module) {
+void CloseLibrary(ModuleHandle module) {
     if (module) dlclose(module);
 }
 

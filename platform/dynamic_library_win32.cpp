@@ -3,13 +3,13 @@
 
 namespace qv::platform {
 
-ModuleHandle LoadModule(const std::string& path, uint32_t* error) {
+ModuleHandle OpenLibrary(const std::string& path, uint32_t* error) {
     HMODULE h = LoadLibraryA(path.c_str());
     if (!h && error) *error = GetLastError();
     return reinterpret_cast<ModuleHandle>(h);
 }
 
-void FreeModule(ModuleHandle module) {
+void CloseLibrary(ModuleHandle module) {
     if (module) FreeLibrary(reinterpret_cast<HMODULE>(module));
 }
 

@@ -79,7 +79,7 @@ bool MakeManager(QVDB_DllGetClassObject get_class_object, IDBManager** manager) 
 
 int main() {
     uint32_t error = 0;
-    qv::platform::ScopedModule module(qv::platform::LoadModule("QVCommDB.dll", &error));
+    qv::platform::ScopedModule module(qv::platform::OpenLibrary("QVCommDB.dll", &error));
     if (!module) {
         std::fprintf(stderr, "cannot load QVCommDB.dll (error %u)\n", error);
         return 1;

@@ -37,10 +37,10 @@ TEST(CreateDirectoryPath, MakesMissingParentsAndAcceptsExisting) {
 TEST(ResolveProcedure, FindsExportsAndAnswersNullForMissingOnes) {
     uint32_t error = 0;
 #if defined(_WIN32)
-    qv::platform::ScopedModule module(qv::platform::LoadModule("kernel32.dll", &error));
+    qv::platform::ScopedModule module(qv::platform::OpenLibrary("kernel32.dll", &error));
     const char* present = "GetProcAddress";
 #else
-    qv::platform::ScopedModule module(qv::platform::LoadModule("libc.so.6", &error));
+    qv::platform::ScopedModule module(qv::platform::OpenLibrary("libc.so.6", &error));
     const char* present = "malloc";
 #endif
     ASSERT_TRUE(module);
@@ -48,9 +48,9 @@ TEST(ResolveProcedure, FindsExportsAndAnswersNullForMissingOnes) {
     EXPECT_EQ(qv::startup::ResolveProcedure(module.get(), "NoSuchRoutineAnywhere"), nullptr);
 }
 
-TEST(LoadModule, MissingFileReportsError126) {
+TEST(OpenLibrary, MissingFileReportsError126) {
     uint32_t error = 0;
-    EXPECT_EQ(qv::platform::LoadModule("no-such-library-here.dll", &error), nullptr);
+    EXPECT_EQ(qv::platform::OpenLibrary("no-such-library-here.dll", &error), nullptr);
     EXPECT_EQ(error, qv::platform::kErrorModNotFound);
 }
 

@@ -15,7 +15,7 @@ class ExportsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         uint32_t error = 0;
-        module_ = qv::platform::ScopedModule(qv::platform::LoadModule("QVCommDB.dll", &error));
+        module_ = qv::platform::ScopedModule(qv::platform::OpenLibrary("QVCommDB.dll", &error));
         ASSERT_TRUE(module_) << "error " << error;
         get_class_object_ = reinterpret_cast<QVDB_DllGetClassObject>(
             qv::platform::FindProcedure(module_.get(), "DllGetClassObject"));
