@@ -24,6 +24,9 @@ public:
     ULONG access_type() const { return access_type_; }
     int32_t open_nesting() const { return open_nesting_; }
     SharedStore& store() { return store_; }
+    // Size of the store text last loaded or composed: room to reserve for the next save.
+    size_t text_size_hint() const { return text_size_hint_; }
+    void set_text_size_hint(size_t size) const { text_size_hint_ = size; }
 
     // Begins an access: grants the request against the access type and loads the store at
     // the outermost open.
@@ -45,6 +48,7 @@ private:
     DBNode* root_ = nullptr;  // one reference, the tree's
     int32_t open_nesting_ = 0;
     ULONG access_type_ = 0;
+    mutable size_t text_size_hint_ = 0;
     SharedStore store_;
     platform::RefCount refs_{0};
     ModuleObjectToken token_;

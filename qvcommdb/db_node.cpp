@@ -63,6 +63,16 @@ HRESULT DBNode::GetOrMakeValue(std::string_view name, DBValue** value) {
     return S_OK;
 }
 
+HRESULT DBNode::PutValue(std::string_view name, std::string_view text) {
+    if (DBValue* found = values_.Find(name)) {
+        found->SetText(text);
+        return S_OK;
+    }
+    if (!IsValidName(name)) return E_INVALIDARG;
+    values_.Insert(DBValue::Create(name, text));
+    return S_OK;
+}
+
 HRESULT DBNode::WalkPath(std::string_view path, DBNode** result) {
     DBNode* node = this;
     for (;;) {

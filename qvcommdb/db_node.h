@@ -56,6 +56,8 @@ public:
     HRESULT GetOrMakeChild(std::string_view name, DBNode** child);
     // The value of that name, made with empty text when missing (borrowed).
     HRESULT GetOrMakeValue(std::string_view name, DBValue** value);
+    // Sets the text of the value of that name, made when missing.
+    HRESULT PutValue(std::string_view name, std::string_view text);
     // The path walk: the last node of the path, made as needed below this one (owned).
     HRESULT WalkPath(std::string_view path, DBNode** result);
 

@@ -1,6 +1,7 @@
 #include "qvcommdb/db_value.h"
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -11,10 +12,12 @@
 namespace qv::db {
 
 namespace {
-uint32_t ReadLength(const char* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+bool NeedsEscape(std::string_view text) {
+    for (const char c : text) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == '"' || b == '&' || b == '<' || b == '>') return true;
+    }
+    return false;
 }
 
 std::vector<unsigned char>& BlobBuffer() {
@@ -32,7 +35,9 @@ unsigned char* FillBlobBuffer(std::string_view base64_text, ULONG* size) {
 }
 
 std::unique_ptr<char[]> DBValue::MakeBlock(std::string_view name, std::string_view text) {
-    const uint32_t n = static_cast<uint32_t>(name.size()), t = static_cast<uint32_t>(text.size());
+    if (text.size() >= kEscapeFlag) throw std::length_error("value text too long");
+    const uint32_t n = static_cast<uint32_t>(name.size());
+    const uint32_t t = static_cast<uint32_t>(text.size()) | (NeedsEscape(text) ? kEscapeFlag : 0);
     std::unique_ptr<char[]> block(new char[8 + name.size() + 1 + text.size() + 1]);
     std::memcpy(block.get(), &n, 4);
     std::memcpy(block.get() + 4, &t, 4);
@@ -45,18 +50,10 @@ std::unique_ptr<char[]> DBValue::MakeBlock(std::string_view name, std::string_vi
     return block;
 }
 
-DBValue::DBValue(std::string_view name) : block_(MakeBlock(name, {})) {}
+DBValue::DBValue(std::string_view name, std::string_view text) : block_(MakeBlock(name, text)) {}
 
-DBValue* DBValue::Create(std::string_view name) { return new DBValue(name); }
+DBValue* DBValue::Create(std::string_view name, std::string_view text) { return new DBValue(name, text); }
 
-std::string_view DBValue::name() const {
-    return std::string_view(block_.get() + 8, ReadLength(block_.get()));
-}
-
-std::string_view DBValue::text() const {
-    const uint32_t n = ReadLength(block_.get());
-    return std::string_view(block_.get() + 8 + n + 1, ReadLength(block_.get() + 4));
-}
 
 void DBValue::SetText(std::string_view text) { block_ = MakeBlock(name(), text); }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -13,11 +14,16 @@ namespace qv::db {
 
 class DBValue final : public IDBValue {
 public:
-    // A new value with empty text and a count of 1, the reference of the node that holds it.
-    static DBValue* Create(std::string_view name);
+    // A new value with a count of 1, the reference of the node that holds it.
+    static DBValue* Create(std::string_view name, std::string_view text = {});
 
-    std::string_view name() const;
-    std::string_view text() const;
+    std::string_view name() const { return std::string_view(block_.get() + 8, Length(0)); }
+    std::string_view text() const {
+        return std::string_view(block_.get() + 8 + Length(0) + 1, Length(4) & ~kEscapeFlag);
+    }
+    // True when the text holds a byte that the store file writes as a reference; known
+    // from when the text was set, so that a save copies plain texts whole.
+    bool text_needs_escape() const { return (Length(4) & kEscapeFlag) != 0; }
     void SetText(std::string_view text);
     std::string_view TreeKey() const { return name(); }
 
@@ -42,11 +48,18 @@ public:
     DBValue* tree_right = nullptr;
 
 private:
-    explicit DBValue(std::string_view name);
+    DBValue(std::string_view name, std::string_view text);
     ~DBValue() = default;
 
-    // Name and text in one block: [name length][text length][name]\0[text]\0, 32-bit lengths.
+    // Name and text in one block: [name length][text length][name]\0[text]\0, 32-bit lengths;
+    // the top bit of the text length marks a text that needs escaping.
     static std::unique_ptr<char[]> MakeBlock(std::string_view name, std::string_view text);
+    static constexpr uint32_t kEscapeFlag = 0x80000000u;
+    uint32_t Length(int at) const {
+        uint32_t v;
+        std::memcpy(&v, block_.get() + at, sizeof v);
+        return v;
+    }
 
     std::unique_ptr<char[]> block_;
     platform::RefCount refs_{1};

@@ -1,6 +1,7 @@
 #include "qvcommdb/store_format.h"
 
 #include <cstring>
+#include <new>
 
 #include "qvcomm/qvcommdb.h"
 #include "qvcommdb/db_manager.h"
@@ -28,73 +29,113 @@ constexpr EscapeTable kEscape;
 
 }  // namespace
 
-void XmlWriter::Indent(int level) { out_->append(static_cast<size_t>(level) * 2, ' '); }
+void TextBuffer::Reserve(size_t capacity) {
+    if (capacity <= capacity_) return;
+    char* grown = static_cast<char*>(std::realloc(data_, capacity));
+    if (!grown) throw std::bad_alloc();
+    data_ = grown;
+    capacity_ = capacity;
+}
+
+void TextBuffer::Grow(size_t n) {
+    size_t capacity = capacity_ < 4096 ? 4096 : capacity_;
+    while (capacity - size_ < n) capacity *= 2;
+    Reserve(capacity);
+}
 
 void XmlWriter::AppendEscaped(std::string_view text) {
-    std::string& out = *out_;
-    out.reserve(out.size() + text.size());
+    // Room for the longest form, a six-byte reference for every byte; the unused rest is cut.
+    const size_t start = out_->size();
+    char* q = out_->Extend(text.size() * 6);
+    char* const begin = q;
     const char* p = text.data();
     const char* const e = p + text.size();
     while (p < e) {
+        // Copy the run of plain bytes, then write the one reference that ends it.
         const char* run = p;
         while (p < e && kEscape.c[static_cast<unsigned char>(*p)] == 0) ++p;
-        out.append(run, static_cast<size_t>(p - run));
+        std::memcpy(q, run, static_cast<size_t>(p - run));
+        q += p - run;
         if (p == e) break;
         const unsigned char b = static_cast<unsigned char>(*p++);
         switch (kEscape.c[b]) {
-            case 1: out.append("&quot;"); break;
-            case 2: out.append("&amp;"); break;
-            case 3: out.append("&lt;"); break;
-            case 4: out.append("&gt;"); break;
+            case 1: std::memcpy(q, "&quot;", 6), q += 6; break;
+            case 2: std::memcpy(q, "&amp;", 5), q += 5; break;
+            case 3: std::memcpy(q, "&lt;", 4), q += 4; break;
+            case 4: std::memcpy(q, "&gt;", 4), q += 4; break;
             case 5: {
                 static const char kHex[] = "0123456789ABCDEF";
                 const char ref[6] = {'&', '#', 'x', kHex[b >> 4], kHex[b & 15], ';'};
-                out.append(ref, sizeof ref);
+                std::memcpy(q, ref, 6);
+                q += 6;
                 break;
             }
             default: break;
         }
     }
+    out_->Truncate(start + static_cast<size_t>(q - begin));
 }
 
 bool XmlWriter::WriteNode(const DBNode& node) {
     if (node.state() == NodeState::Deleted) return false;
-    std::string& out = *out_;
-    Indent(level_);
-    out.push_back('<');
-    out.append(node.name());
+    TextBuffer& out = *out_;
+    const std::string_view name = node.name();
+    const size_t indent = static_cast<size_t>(level_) * 2;
+    char* p = out.Extend(indent + 1 + name.size());
+    std::memset(p, ' ', indent);
+    p[indent] = '<';
+    std::memcpy(p + indent + 1, name.data(), name.size());
     node.values().ForEach([&](const DBValue* v) {
-        out.push_back(' ');
-        out.append(v->name());
-        out.append("=\"");
-        AppendEscaped(v->text());
-        out.push_back('"');
+        const std::string_view value_name = v->name();
+        char* q = out.Extend(value_name.size() + 3);
+        q[0] = ' ';
+        std::memcpy(q + 1, value_name.data(), value_name.size());
+        q[value_name.size() + 1] = '=';
+        q[value_name.size() + 2] = '"';
+        if (v->text_needs_escape())
+            AppendEscaped(v->text());
+        else
+            out.Append(v->text());
+        *out.Extend(1) = '"';
     });
     // The children go straight into the same text after a tentative ">"; when none of them
     // was written the ">" becomes "/>". Same bytes as composing them apart, without copies.
     const size_t mark = out.size();
-    out.append(">\n");
+    out.Append(">\n");
     XmlWriter child_writer(out_, level_ + 1);
     bool wrote_child = false;
     node.children().ForEach([&](const DBNode* c) { wrote_child |= child_writer.WriteNode(*c); });
     if (wrote_child) {
-        Indent(level_);
-        out.append("</");
-        out.append(node.name());
-        out.append(">\n");
+        p = out.Extend(indent + 2 + name.size() + 2);
+        std::memset(p, ' ', indent);
+        std::memcpy(p + indent, "</", 2);
+        std::memcpy(p + indent + 2, name.data(), name.size());
+        std::memcpy(p + indent + 2 + name.size(), ">\n", 2);
     } else {
-        out.resize(mark);
-        out.append("/>\n");
+        out.Truncate(mark);
+        out.Append("/>\n");
     }
     return true;
 }
 
-bool ComposeStoreText(const DBManager& manager, std::string* out) {
+bool ComposeStoreText(const DBManager& manager, TextBuffer* out) {
     const DBNode* root = manager.root();
     if (!root || root->state() == NodeState::Deleted) return false;
-    out->append(kStoreHeader);
+    // One allocation of about the right size: no growth copies, and memory the allocator
+    // has handed out before rather than fresh pages.
+    out->Reserve(out->size() + manager.text_size_hint() + manager.text_size_hint() / 16 + 4096);
+    const size_t start = out->size();
+    out->Append(kStoreHeader);
     XmlWriter writer(out, 0);
     writer.WriteNode(*root);
+    manager.set_text_size_hint(out->size() - start);
+    return true;
+}
+
+bool ComposeStoreText(const DBManager& manager, std::string* out) {
+    TextBuffer buffer;
+    if (!ComposeStoreText(manager, &buffer)) return false;
+    out->append(buffer.view());
     return true;
 }
 
@@ -157,10 +198,7 @@ void OnStartElement(void* user, const char* name, const char** attributes) {
     ctx->stack[ctx->depth] = node;
     if (!node) return;
     node->set_state(NodeState::Loaded);
-    for (const char** a = attributes; a[0] && a[1]; a += 2) {
-        DBValue* value = nullptr;
-        if (SUCCEEDED(node->GetOrMakeValue(a[0], &value))) value->SetText(a[1]);
-    }
+    for (const char** a = attributes; a[0] && a[1]; a += 2) node->PutValue(a[0], a[1]);
 }
 
 void OnEndElement(void* user, const char*) {
@@ -182,6 +220,7 @@ HRESULT MergeStoreText(DBManager& manager, const char* data, size_t size) {
     parser->SetElementHandlers(OnStartElement, OnEndElement);
     parser->SetCharacterDataHandler(OnCharacterData);
     parser->SetEncoding("ISO-8859-1");
+    if (size > manager.text_size_hint()) manager.set_text_size_hint(size);
     return parser->Parse(data, size) ? S_OK : QVDB_E_LOADFAILED;
 }
 

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 #include "qvcomm/com_types.h"
 
@@ -17,23 +20,55 @@ class DBNode;
 
 inline constexpr char kStoreHeader[] = "<?xml version=\"1.0\" ?>\n";
 
+// A growing byte buffer that hands out room to write into, without clearing it first.
+class TextBuffer {
+public:
+    TextBuffer() = default;
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
+    ~TextBuffer() { std::free(data_); }
+
+    const char* data() const { return data_; }
+    size_t size() const { return size_; }
+    std::string_view view() const { return std::string_view(data_, size_); }
+    void Reserve(size_t capacity);
+    // Room for n more bytes at the end; the size grows by n.
+    char* Extend(size_t n) {
+        if (capacity_ - size_ < n) Grow(n);
+        char* p = data_ + size_;
+        size_ += n;
+        return p;
+    }
+    void Append(std::string_view s) {
+        if (!s.empty()) std::memcpy(Extend(s.size()), s.data(), s.size());
+    }
+    void Truncate(size_t size) { size_ = size; }
+
+private:
+    void Grow(size_t n);
+    char* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
 // Builds the element text of one node and its subtree at an indent level.
 class XmlWriter {
 public:
-    explicit XmlWriter(std::string* out, int level = 0) : out_(out), level_(level) {}
+    explicit XmlWriter(TextBuffer* out, int level = 0) : out_(out), level_(level) {}
     // Appends the element of `node` and its subtree; false when the node is deleted and
     // nothing was written.
     bool WriteNode(const DBNode& node);
 
 private:
-    void Indent(int level);
     void AppendEscaped(std::string_view text);
-    std::string* out_;
+    TextBuffer* out_;
     int level_;
 };
 
-// The whole file text for the manager's tree, appended to `out` after the header line.
+// The whole file text for the manager's tree: the header line and the root's element.
 // False when there is no root or the root is deleted.
+bool ComposeStoreText(const DBManager& manager, TextBuffer* out);
+// The same, appended to a string.
 bool ComposeStoreText(const DBManager& manager, std::string* out);
 
 // Merges a store file's text into the manager's tree: nodes and values met are made or

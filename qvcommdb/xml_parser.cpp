@@ -229,9 +229,13 @@ bool ParseRun::ParseXmlDeclaration() {
     SkipSpaces();
     std::string_view version;
     if (!ParsePseudoAttribute("version", &version)) return Fail(XmlError::kSyntax, p_);
-    if (version.size() < 3 || version.substr(0, 2) != "1.") return Fail(XmlError::kSyntax, p_);
-    for (char c : version.substr(2))
-        if (c < '0' || c > '9') return Fail(XmlError::kSyntax, p_);
+    // A version number is one or more letters, digits, "_", "." or "-".
+    if (version.empty()) return Fail(XmlError::kSyntax, p_);
+    for (char c : version) {
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                        c == '_' || c == '.' || c == '-';
+        if (!ok) return Fail(XmlError::kSyntax, p_);
+    }
     bool space = SkipSpaces();
     std::string_view encoding;
     if (space && StartsWith("encoding", 8)) {
