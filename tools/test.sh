@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Runs every test of the project from a fresh machine: installs what is needed, then
+#   1. the Linux build and its tests,
+#   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
+#   3. the 32-bit Windows build and its tests under Wine,
+#   4. the load-path fuzzer for a bounded time.
+# Build trees go to out/ (override with QV_OUT). QV_FUZZ_SECONDS sets the fuzzing time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=${QV_OUT:-$root/out}
+jobs=$(nproc)
+
+tools/ci/install-deps.sh
+
+step() { printf '\n===== %s =====\n' "$*"; }
+
+step "Linux build and tests"
+cmake -S . -B "$out/linux" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$out/linux" -j "$jobs"
+ctest --test-dir "$out/linux" -j "$jobs" --output-on-failure --timeout 300
+
+step "Installed library and headers, used by a client of their own"
+rm -rf "$out/prefix"
+cmake --install "$out/linux" --prefix "$out/prefix" >/dev/null
+test -f "$out/prefix/lib/libQVCommDB.so"
+c++ -std=c++17 -Wall -Wextra -Werror -I"$out/prefix/include" tests/install/client.cpp \
+  -L"$out/prefix/lib" -lQVCommDB -Wl,-rpath,"$out/prefix/lib" -o "$out/installed-client"
+"$out/installed-client"
+
+step "Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B "$out/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined \
+  -DQV_BUILD_BENCH=OFF >/dev/null
+cmake --build "$out/asan" -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$out/asan" -j "$jobs" --output-on-failure --timeout 600
+
+step "32-bit Windows build and tests under Wine"
+cmake -S . -B "$out/win32" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$out/win32" -j "$jobs"
+export WINEPREFIX="$out/wine-prefix"
+# shellcheck source=tools/ci/wine-prefix.sh
+source tools/ci/wine-prefix.sh
+ctest --test-dir "$out/win32" --output-on-failure --timeout 300
+wineserver -k || true
+
+step "Load-path fuzzer"
+CC=clang CXX=clang++ cmake -S . -B "$out/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON \
+  -DQV_SANITIZE=address,undefined -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=OFF >/dev/null
+cmake --build "$out/fuzz" -j "$jobs" --target store_load_fuzzer
+corpus="$out/fuzz-corpus"
+mkdir -p "$corpus"
+"$out/fuzz/bin/store_load_fuzzer" -max_total_time="${QV_FUZZ_SECONDS:-60}" -max_len=4096 \
+  -dict=fuzz/xml.dict -print_final_stats=1 "$corpus" fuzz/corpus 2>&1 | tail -n 12
+
+step "all tests passed"
