@@ -131,7 +131,10 @@ protected:
 extern "C" {
 QV_EXPORT HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
 QV_EXPORT HRESULT DllCanUnloadNow();
+QV_EXPORT HRESULT DllRegisterServer();
+QV_EXPORT HRESULT DllUnregisterServer();
 }
 #endif
 typedef HRESULT(STDAPICALLTYPE* QVDB_DllGetClassObject)(REFCLSID rclsid, REFIID riid, void** ppv);
 typedef HRESULT(STDAPICALLTYPE* QVDB_DllCanUnloadNow)();
+typedef HRESULT(STDAPICALLTYPE* QVDB_DllRegisterServer)();
