@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -5,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "platform/store_file.h"
@@ -70,6 +72,7 @@ public:
         const std::string temp = path_ + ".new." + std::to_string(::getpid()) + "." + std::to_string(++counter);
         struct stat st {};
         const mode_t mode = ::fstat(fd_, &st) == 0 ? (st.st_mode & 07777) : 0644;
+        RemoveLeftovers();
         const bool ok = WriteBeside(temp, mode, data, size, error) && Move(temp, error);
         if (!ok) ::unlink(temp.c_str());
         ::close(fd_);
@@ -78,6 +81,20 @@ public:
     }
 
 private:
+    // New content left beside the file by a writer that died before moving it into place.
+    // Only one writer at a time replaces the file (callers hold the store's mutex), so
+    // whatever is found here belongs to nobody.
+    void RemoveLeftovers() const {
+        const auto slash = path_.find_last_of('/');
+        const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path_.substr(0, slash);
+        const std::string prefix = path_.substr(slash == std::string::npos ? 0 : slash + 1) + ".new.";
+        DIR* d = ::opendir(dir.c_str());
+        if (!d) return;
+        while (const dirent* e = ::readdir(d))
+            if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) == 0) ::unlink((dir + "/" + e->d_name).c_str());
+        ::closedir(d);
+    }
+
     static bool WriteBeside(const std::string& temp, mode_t mode, const char* data, size_t size, uint32_t* error) {
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0) return Fail(error);

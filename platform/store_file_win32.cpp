@@ -55,6 +55,7 @@ public:
         static std::atomic<unsigned> counter{0};
         const std::string temp =
             path_ + ".new." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(++counter);
+        RemoveLeftovers();
         bool ok = WriteBeside(temp, data, size, error);
         // The open file shares no deletion, so it must be closed before it can be replaced.
         CloseFile();
@@ -67,6 +68,19 @@ public:
     }
 
 private:
+    // New content left beside the file by a writer that died before moving it into place.
+    void RemoveLeftovers() const {
+        const auto slash = path_.find_last_of("\\/");
+        const std::string dir = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA((path_ + ".new.*").c_str(), &found);
+        if (h == INVALID_HANDLE_VALUE) return;
+        do {
+            DeleteFileA((dir + found.cFileName).c_str());
+        } while (FindNextFileA(h, &found));
+        FindClose(h);
+    }
+
     static bool WriteBeside(const std::string& temp, const char* data, size_t size, uint32_t* error) {
         HANDLE t = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);

@@ -63,6 +63,10 @@ int32_t* SharedStore::ProcessCount() const {
     return reinterpret_cast<int32_t*>(static_cast<char*>(block_->data()) + kProcessCountOffset);
 }
 
+int32_t SharedStore::process_count() const {
+    return attached_ ? std::atomic_ref<int32_t>(*ProcessCount()).load() : 0;
+}
+
 bool SharedStore::AttachShared() {
     if (attached_) return true;
     const StoreObjectNames names = MakeStoreObjectNames(store_path_);

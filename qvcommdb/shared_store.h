@@ -59,6 +59,8 @@ public:
     void DetachShared();
     bool attached() const { return attached_; }
     uint32_t mutex_timeout() const { return mutex_timeout_; }
+    // The machine's count of attached managers, as the shared block holds it now.
+    int32_t process_count() const;
 
     // Run when the manager's open nesting goes from 0 to 1 and from 1 to 0.
     HRESULT LoadStore(DBManager& manager, ULONG request);
