@@ -33,7 +33,8 @@ public:
 
     // The file's size (low 32 bits are what a load maps), or 0 when it cannot be told.
     virtual uint64_t Size() = 0;
-    // The whole file, mapped read-only; null for an empty file or on failure.
+    // The whole file, read-only: mapped, or read into memory when it is small; null for an
+    // empty file or on failure.
     virtual std::unique_ptr<FileView> Map(uint32_t* error) = 0;
     // Replaces the file's content with `size` bytes: written beside it, flushed to the disk,
     // then moved over it. On failure the old content stays. The file counts as closed after

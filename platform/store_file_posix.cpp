@@ -44,6 +44,19 @@ private:
     size_t n_;
 };
 
+// A small file is read into memory: cheaper than mapping and faulting in its pages.
+class BufferView final : public FileView {
+public:
+    explicit BufferView(std::string bytes) : bytes_(std::move(bytes)) {}
+    const char* data() const override { return bytes_.data(); }
+    size_t size() const override { return bytes_.size(); }
+
+private:
+    std::string bytes_;
+};
+
+constexpr size_t kReadBelow = 256 * 1024;
+
 class PosixStoreFile final : public StoreFile {
 public:
     PosixStoreFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -59,6 +72,19 @@ public:
     std::unique_ptr<FileView> Map(uint32_t* error) override {
         const size_t size = static_cast<uint32_t>(Size());
         if (size == 0) return nullptr;
+        if (size < kReadBelow) {
+            std::string bytes(size, '\0');
+            size_t done = 0;
+            while (done < size) {
+                const ssize_t n = ::pread(fd_, bytes.data() + done, size - done, static_cast<off_t>(done));
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) break;
+                done += static_cast<size_t>(n);
+            }
+            bytes.resize(done);
+            if (bytes.empty()) return nullptr;
+            return std::make_unique<BufferView>(std::move(bytes));
+        }
         void* p = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
         if (p == MAP_FAILED) {
             if (error) *error = Win32ErrorOf(errno);

@@ -5,6 +5,7 @@
 #include "platform/bstr.h"
 #include "qvcommdb/db_enum.h"
 #include "qvcommdb/db_manager.h"
+#include "qvcommdb/tree_generation.h"
 #include "qvcommdb/xml_parser.h"
 
 namespace qv::db {
@@ -23,6 +24,7 @@ DBNode::DBNode(std::string_view name, DBManager* manager, int depth)
 }
 
 DBNode* DBNode::Create(std::string_view name, DBManager* manager, int depth) {
+    TreeChanged();
     return new DBNode(name, manager, depth);
 }
 
@@ -186,6 +188,7 @@ HRESULT DBNode::DeleteValue(BSTR Name) {
     return ComGuard([&] {
         DBValue* removed = values_.Remove(BstrToAnsi(Name));
         if (!removed) return E_INVALIDARG;
+        TreeChanged();
         removed->Release();
         return S_OK;
     });
@@ -284,6 +287,7 @@ HRESULT DBNode::DeleteNode() {
         if (!(access_ & QVDB_Access_WRITE) || state_ == NodeState::Refused) return E_INVALIDARG;
         if (!manager_) return E_FAIL;
         MarkDeleted(this);
+        TreeChanged();
         return FAILED(manager_->CloseStore()) ? E_FAIL : S_OK;
     });
 }

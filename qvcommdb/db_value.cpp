@@ -8,6 +8,7 @@
 #include "platform/bstr.h"
 #include "qvcommdb/base64.h"
 #include "qvcommdb/parse_dword.h"
+#include "qvcommdb/tree_generation.h"
 
 namespace qv::db {
 
@@ -52,10 +53,17 @@ std::unique_ptr<char[]> DBValue::MakeBlock(std::string_view name, std::string_vi
 
 DBValue::DBValue(std::string_view name, std::string_view text) : block_(MakeBlock(name, text)) {}
 
-DBValue* DBValue::Create(std::string_view name, std::string_view text) { return new DBValue(name, text); }
+DBValue* DBValue::Create(std::string_view name, std::string_view text) {
+    TreeChanged();
+    return new DBValue(name, text);
+}
 
 
-void DBValue::SetText(std::string_view text) { block_ = MakeBlock(name(), text); }
+void DBValue::SetText(std::string_view text) {
+    if (text == this->text()) return;
+    block_ = MakeBlock(name(), text);
+    TreeChanged();
+}
 
 HRESULT DBValue::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;

@@ -11,6 +11,7 @@
 #include "qvcomm/qvcommdb.h"
 #include "qvcommdb/db_manager.h"
 #include "qvcommdb/store_format.h"
+#include "qvcommdb/tree_generation.h"
 
 namespace qv::db {
 
@@ -171,6 +172,31 @@ HRESULT SharedStore::OpenStoreFile(ULONG access_type) {
     return file_ ? S_OK : FromSystemError(error);
 }
 
+namespace {
+// Contents up to this size are kept and compared whole; larger ones by their digest.
+constexpr size_t kKeepContentBelow = 64 * 1024;
+}  // namespace
+
+void SharedStore::RecordSync(const char* data, size_t size, bool by_save) {
+    sync_.valid = true;
+    sync_.by_save = by_save;
+    sync_.size = size;
+    sync_.generation = TreeGeneration();
+    if (size < kKeepContentBelow) {
+        sync_.bytes.assign(data, size);
+        sync_.digest = 0;
+    } else {
+        sync_.bytes.clear();
+        sync_.digest = ContentDigest(data, size);
+    }
+}
+
+bool SharedStore::InSyncWith(const char* data, size_t size) const {
+    if (!sync_.valid || sync_.size != size || sync_.generation != TreeGeneration()) return false;
+    if (size < kKeepContentBelow) return std::memcmp(sync_.bytes.data(), data, size) == 0;
+    return sync_.digest == ContentDigest(data, size);
+}
+
 HRESULT SharedStore::LoadStore(DBManager& manager, ULONG request) {
     if (!AttachShared()) return E_FAIL;
     if (!AcquireStoreMutex()) return E_ACCESSDENIED;
@@ -181,7 +207,17 @@ HRESULT SharedStore::LoadStore(DBManager& manager, ULONG request) {
     }
     uint32_t error = 0;
     std::unique_ptr<platform::FileView> view = file_->Map(&error);
-    hr = view ? MergeStoreText(manager, view->data(), view->size()) : QVDB_E_LOADFAILED;
+    if (!view) {
+        hr = QVDB_E_LOADFAILED;
+    } else if (InSyncWith(view->data(), view->size())) {
+        // The file holds what this tree last loaded or saved, and the tree has not changed
+        // since: a merge would change nothing but the states of the nodes it meets.
+        if (sync_.by_save && manager.root()) MarkWrittenNodesLoaded(*manager.root());
+        hr = S_OK;
+    } else {
+        hr = MergeStoreText(manager, view->data(), view->size());
+        if (SUCCEEDED(hr)) RecordSync(view->data(), view->size(), false);
+    }
     view.reset();
     if (FAILED(hr) && !(hr == QVDB_E_LOADFAILED && (request & QVDB_Access_WRITE))) {
         file_.reset();
@@ -203,6 +239,10 @@ HRESULT SharedStore::SaveStore(DBManager& manager) {
         uint32_t error = 0;
         if (!ComposeStoreText(manager, &text) || !file_->Replace(text.data(), text.size(), &error))
             hr = QVDB_E_SAVEFAILED;
+        if (SUCCEEDED(hr))
+            RecordSync(text.data(), text.size(), true);
+        else
+            sync_.valid = false;
     }
     file_.reset();
     if (write) CallProtection(1);

@@ -81,6 +81,19 @@ private:
     std::unique_ptr<platform::NamedMutex> mutex_;
     std::unique_ptr<platform::SharedBlock> block_;
     std::unique_ptr<platform::StoreFile> file_;
+
+    // What the tree and the file held when this manager last loaded or saved: the content's
+    // digest and size, and the process's tree generation right after.
+    struct Sync {
+        bool valid = false;
+        bool by_save = false;
+        uint64_t digest = 0;
+        size_t size = 0;
+        uint64_t generation = 0;
+        std::string bytes;  // the content itself, kept when it is small
+    } sync_;
+    void RecordSync(const char* data, size_t size, bool by_save);
+    bool InSyncWith(const char* data, size_t size) const;
 };
 
 }  // namespace qv::db

@@ -210,6 +210,12 @@ void OnEndElement(void* user, const char*) {
 
 }  // namespace
 
+void MarkWrittenNodesLoaded(DBNode& node) {
+    if (node.state() == NodeState::Deleted) return;
+    node.set_state(NodeState::Loaded);
+    node.children().ForEach([](DBNode* c) { MarkWrittenNodesLoaded(*c); });
+}
+
 HRESULT MergeStoreText(DBManager& manager, const char* data, size_t size) {
     auto parser = xml::XmlParser::Create("ISO-8859-1");
     if (!parser) return QVDB_E_LOADFAILED;

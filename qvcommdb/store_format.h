@@ -71,6 +71,10 @@ bool ComposeStoreText(const DBManager& manager, TextBuffer* out);
 // The same, appended to a string.
 bool ComposeStoreText(const DBManager& manager, std::string* out);
 
+// What a load of the file this tree was saved to would do to the nodes' states: every node the
+// file holds (not deleted, nor below a deleted node) becomes Loaded.
+void MarkWrittenNodesLoaded(DBNode& root);
+
 // Merges a store file's text into the manager's tree: nodes and values met are made or
 // overwritten, nodes met become Loaded, nothing is removed. S_OK, or QVDB_E_LOADFAILED for a
 // document that is not well formed (what was merged before the fault stays).

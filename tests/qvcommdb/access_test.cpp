@@ -327,3 +327,64 @@ void UnmakeableDirectoryIsReported() {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// A manager that finds the file and its tree as it left them skips the load; these are the
+// cases where the load must still happen, or where skipping must look exactly like loading.
+using RepeatedAccessTest = StoreTest;
+
+TEST_F(RepeatedAccessTest, AChangeOfTheSameSizeByAnotherManagerIsSeen) {
+    Prepare([](db::DBManager* m) { Node(m, "x")->SetString(S("v").get(), S("1").get()); });
+    auto reader = Manager(QVDB_Access_READ);
+    auto x = Node(reader.get(), "x");
+    ASSERT_EQ(x->Open(QVDB_Access_READ), S_OK);
+    EXPECT_EQ(Text(x.get(), "v"), "1");
+    ASSERT_EQ(x->Close(), S_OK);
+    // Written as another program would: same size, other bytes, and no change in this process.
+    const std::string text = FileText();
+    std::string changed = text;
+    changed[changed.find("v=\"1\"") + 3] = '2';
+    WriteFile(path_, changed);
+    ASSERT_EQ(x->Open(QVDB_Access_READ), S_OK);
+    EXPECT_EQ(Text(x.get(), "v"), "2");
+    ASSERT_EQ(x->Close(), S_OK);
+}
+
+TEST_F(RepeatedAccessTest, ChangesMadeInMemoryOnlyAreReplacedByTheFileAgain) {
+    Prepare([](db::DBManager* m) { Node(m, "x")->SetString(S("v").get(), S("file").get()); });
+    auto reader = Manager(QVDB_Access_READ);
+    auto x = Node(reader.get(), "x");
+    ASSERT_EQ(x->Open(QVDB_Access_READ), S_OK);
+    x->SetString(S("v").get(), S("memory").get());  // a reader never saves it
+    ASSERT_EQ(x->Close(), S_OK);
+    ASSERT_EQ(x->Open(QVDB_Access_READ), S_OK);
+    EXPECT_EQ(Text(x.get(), "v"), "file");
+    ASSERT_EQ(x->Close(), S_OK);
+}
+
+TEST_F(RepeatedAccessTest, NodesSavedByThisManagerOpenForReadingAfterwards) {
+    auto writer = Manager(QVDB_Access_READ | QVDB_Access_WRITE);
+    auto made = Node(writer.get(), "made/below");
+    ASSERT_EQ(made->Open(QVDB_Access_WRITE), S_OK);
+    ASSERT_EQ(made->Close(), S_OK);
+    // The next load would meet both nodes in the file and make them Loaded.
+    auto parent = Node(writer.get(), "made");
+    EXPECT_EQ(parent->Open(QVDB_Access_READ), S_OK);
+    EXPECT_EQ(parent->Close(), S_OK);
+    EXPECT_EQ(static_cast<db::DBNode*>(made.get())->state(), db::NodeState::Loaded);
+}
+
+TEST_F(RepeatedAccessTest, ANodeMadeAfterTheLastLoadIsStillRefusedForReading) {
+    Prepare([](db::DBManager*) {});
+    auto reader = Manager(QVDB_Access_READ);
+    auto root = Node(reader.get(), "QVCDB:QVCommDB");
+    ASSERT_EQ(root->Open(QVDB_Access_READ), S_OK);
+    ASSERT_EQ(root->Close(), S_OK);
+    auto fresh = Node(reader.get(), "fresh");
+    EXPECT_EQ(fresh->Open(QVDB_Access_READ), E_INVALIDARG);
+}
+
+}  // namespace
+}  // namespace qv::test

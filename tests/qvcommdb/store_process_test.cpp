@@ -120,7 +120,7 @@ TEST_F(StoreProcessTest, AWriterKilledAtRandomInstantsLeavesAWholeTree) {
         ASSERT_EQ(hr, S_OK) << "round " << round << ": " << FileText().substr(0, 200);
         ULONG generation = 0;
         for (int i = 0; i < kNodes; ++i) {
-            ComPtr<IDBNode> node = Node(m.get(), "n" + std::to_string(i));
+            ComPtr<IDBNode> node = Node(m.get(), std::string("n").append(std::to_string(i)));
             ULONG g = 0;
             ASSERT_EQ(node->GetDWord(S("gen").get(), &g), S_OK) << "round " << round << " node " << i;
             if (i == 0) generation = g;
