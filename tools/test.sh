@@ -2,8 +2,9 @@
 # Runs every test of the project from a fresh machine: installs what is needed, then
 #   1. the Linux build and its tests,
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
-#   3. the 32-bit Windows build and its tests under Wine,
-#   4. the load-path fuzzer for a bounded time.
+#   3. the threaded tests under ThreadSanitizer,
+#   4. the 32-bit Windows build and its tests under Wine,
+#   5. the load-path fuzzer for a bounded time.
 # Build trees go to out/ (override with QV_OUT). QV_FUZZ_SECONDS sets the fuzzing time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,6 +35,12 @@ cmake -S . -B "$out/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=addres
 cmake --build "$out/asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$out/asan" -j "$jobs" --output-on-failure --timeout 600
+
+step "Threaded tests under ThreadSanitizer"
+cmake -S . -B "$out/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=thread -DQV_BUILD_BENCH=OFF >/dev/null
+cmake --build "$out/tsan" -j "$jobs" --target qvcomm_tests qvcommdb_tests
+TSAN_OPTIONS=halt_on_error=1 "$out/tsan/bin/qvcomm_tests" --gtest_filter='*Thread*'
+TSAN_OPTIONS=halt_on_error=1 "$out/tsan/bin/qvcommdb_tests" --gtest_filter='AccessTest.*Thread*'
 
 step "32-bit Windows build and tests under Wine"
 cmake -S . -B "$out/win32" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
