@@ -146,7 +146,7 @@ HRESULT PluginRegistry::Build() {
                 if (Child(classes.get(), class_node, &cls) != S_OK || cls->Open(QVDB_Access_READ) != S_OK) continue;
                 std::string class_name, type;
                 if (ReadString(cls.get(), "name", &class_name) == S_OK && ReadString(cls.get(), "type", &type) == S_OK)
-                    classes_[type][class_name] = name;
+                    SetClass(type, class_name, name);
                 cls->Close();
             }
         }
@@ -183,7 +183,7 @@ HRESULT PluginRegistry::RegisterPluginClass(const char* type_text, const char* n
         if (!plugin_id) return E_POINTER;
         const std::string type = Text(type_text), name = Text(name_text);
         const std::string node_name = PluginNodeName(*plugin_id);
-        classes_[type][name] = node_name;
+        SetClass(type, name, node_name);
 
         // Every node opened here is closed again before a failure is returned, so that the
         // store's mutex never stays held by a failed registration.
@@ -255,7 +255,7 @@ HRESULT PluginRegistry::UnregisterPluginClassByClsid(const GUID* clsid) {
 HRESULT PluginRegistry::EnumClasses(const char* type, IClassEnumCallback* callback) {
     return CallPlugin([&]() -> HRESULT {
         if (!callback) return E_INVALIDARG;
-        const auto entry = classes_.find(Text(type));
+        const auto entry = classes_.find(std::string_view(type ? type : ""));
         if (entry == classes_.end()) return S_OK;
         for (const auto& [name, node] : entry->second) {
             const HRESULT hr = callback->OnClass(name.c_str());
@@ -265,17 +265,48 @@ HRESULT PluginRegistry::EnumClasses(const char* type, IClassEnumCallback* callba
     });
 }
 
-HRESULT PluginRegistry::FindClass(const std::string& type, const std::string& name, std::string* node_name) const {
+void PluginRegistry::SetClass(const std::string& type, const std::string& name, const std::string& node_name) {
+    auto types = classes_.find(type);
+    if (types == classes_.end()) types = classes_.emplace(type, Names()).first;
+    Names& names = types->second;
+    names.erase(name);
+    names.emplace(name, node_name);
+}
+
+const PluginRegistry::ClassEntry* PluginRegistry::FindClass(std::string_view type, std::string_view name) const {
     const auto entry = classes_.find(type);
-    if (entry == classes_.end()) return REGDB_E_CLASSNOTREG;
+    if (entry == classes_.end()) return nullptr;
     const auto cls = entry->second.find(name);
-    if (cls == entry->second.end()) return REGDB_E_CLASSNOTREG;
-    *node_name = cls->second;
+    return cls == entry->second.end() ? nullptr : &cls->second;
+}
+
+HRESULT PluginRegistry::FindClass(const GUID& clsid, const ClassEntry** entry) const {
+    *entry = FindClass(kGuidNamespace, platform::GuidToString(clsid));
+    return *entry ? S_OK : REGDB_E_CLASSNOTREG;
+}
+
+HRESULT PluginRegistry::PluginOf(const ClassEntry& entry, IPlugin** plugin) {
+    if (LoadedPlugin* cached = entry.plugin.load(std::memory_order_acquire)) {
+        *plugin = cached->plugin();
+        return S_OK;
+    }
+    ComPtr<LoadedPlugin> loaded;
+    const HRESULT hr = GetOrLoadPlugin(entry.node_name, &loaded);
+    if (hr != S_OK) return hr;
+    // Remembered only when the plug-in is the one cached under the class's node name; a library
+    // that names itself otherwise is looked up again each time.
+    if (loaded->node_name() == entry.node_name) entry.plugin.store(loaded.get(), std::memory_order_release);
+    *plugin = loaded->plugin();
     return S_OK;
 }
 
-HRESULT PluginRegistry::FindClass(const GUID& clsid, std::string* node_name) const {
-    return FindClass(kGuidNamespace, platform::GuidToString(clsid), node_name);
+std::map<std::string, std::map<std::string, std::string>> PluginRegistry::class_table() const {
+    std::map<std::string, std::map<std::string, std::string>> table;
+    for (const auto& [type, names] : classes_) {
+        auto& out = table[type];
+        for (const auto& [name, entry] : names) out[name] = entry.node_name;
+    }
+    return table;
 }
 
 size_t PluginRegistry::cached_plugins() const {
@@ -367,7 +398,7 @@ HRESULT PluginRegistry::UnregisterPlugin(const GUID* plugin_id) {
         if ((hr = plugin->plugin()->Unregister(this)) != S_OK) return hr;
         for (auto& [type, names] : classes_)
             for (auto it = names.begin(); it != names.end();)
-                it = it->second == node_name ? names.erase(it) : std::next(it);
+                it = it->second.node_name == node_name ? names.erase(it) : std::next(it);
         ComPtr<IDBNode> node;
         if ((hr = Child(root_.get(), node_name, &node)) != S_OK) return hr;
         if ((hr = node->Open(QVDB_Access_WRITE)) != S_OK) return hr;
@@ -377,51 +408,51 @@ HRESULT PluginRegistry::UnregisterPlugin(const GUID* plugin_id) {
 
 HRESULT PluginRegistry::CreateObject(const char* type, const char* name, REFIID iid, void** object) {
     return CallPlugin([&]() -> HRESULT {
-        std::string node_name;
-        HRESULT hr = FindClass(Text(type), Text(name), &node_name);
+        const ClassEntry* entry = FindClass(type ? type : "", name ? name : "");
+        if (!entry) return REGDB_E_CLASSNOTREG;
+        IPlugin* plugin = nullptr;
+        const HRESULT hr = PluginOf(*entry, &plugin);
         if (hr != S_OK) return hr;
-        ComPtr<LoadedPlugin> plugin;
-        if ((hr = GetOrLoadPlugin(node_name, &plugin)) != S_OK) return hr;
-        return plugin->plugin()->CreateObject(type, name, iid, object);
+        return plugin->CreateObject(type, name, iid, object);
     });
 }
 
 HRESULT PluginRegistry::CreateObjectToSink(const char* type, const char* name, REFIID iid, IObjectSink* sink) {
     return CallPlugin([&]() -> HRESULT {
-        std::string node_name;
-        HRESULT hr = FindClass(Text(type), Text(name), &node_name);
+        const ClassEntry* entry = FindClass(type ? type : "", name ? name : "");
+        if (!entry) return REGDB_E_CLASSNOTREG;
+        IPlugin* plugin = nullptr;
+        const HRESULT hr = PluginOf(*entry, &plugin);
         if (hr != S_OK) return hr;
-        ComPtr<LoadedPlugin> plugin;
-        if ((hr = GetOrLoadPlugin(node_name, &plugin)) != S_OK) return hr;
-        return plugin->plugin()->CreateObjectToSink(type, name, iid, sink);
+        return plugin->CreateObjectToSink(type, name, iid, sink);
     });
 }
 
 HRESULT PluginRegistry::CreateObjectByClsid(const GUID* clsid, REFIID iid, void** object) {
     return CallPlugin([&]() -> HRESULT {
         if (!clsid) return E_POINTER;
-        std::string node_name;
-        ComPtr<LoadedPlugin> plugin;
-        HRESULT hr = FindClass(*clsid, &node_name);
-        if (hr == S_OK) hr = GetOrLoadPlugin(node_name, &plugin);
+        const ClassEntry* entry = nullptr;
+        IPlugin* plugin = nullptr;
+        HRESULT hr = FindClass(*clsid, &entry);
+        if (hr == S_OK) hr = PluginOf(*entry, &plugin);
         if (hr != S_OK) {
             // No plug-in provides it: the registry answers for itself.
             if (IsEqualCLSID(*clsid, CLSID_PluginRegistry)) return QueryInterface(iid, object);
             return hr;
         }
-        return plugin->plugin()->CreateObjectByClsid(clsid, iid, object);
+        return plugin->CreateObjectByClsid(clsid, iid, object);
     });
 }
 
 HRESULT PluginRegistry::CreateObjectByClsidToSink(const GUID* clsid, REFIID iid, IObjectSink* sink) {
     return CallPlugin([&]() -> HRESULT {
         if (!clsid) return E_POINTER;
-        std::string node_name;
-        HRESULT hr = FindClass(*clsid, &node_name);
+        const ClassEntry* entry = nullptr;
+        HRESULT hr = FindClass(*clsid, &entry);
         if (hr != S_OK) return hr;
-        ComPtr<LoadedPlugin> plugin;
-        if ((hr = GetOrLoadPlugin(node_name, &plugin)) != S_OK) return hr;
-        return plugin->plugin()->CreateObjectByClsidToSink(clsid, iid, sink);
+        IPlugin* plugin = nullptr;
+        if ((hr = PluginOf(*entry, &plugin)) != S_OK) return hr;
+        return plugin->CreateObjectByClsidToSink(clsid, iid, sink);
     });
 }
 

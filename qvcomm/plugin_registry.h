@@ -2,10 +2,12 @@
 // configuration database, and the cache of loaded plug-ins.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/com_ptr.h"
 #include "platform/ref_count.h"
@@ -68,7 +70,7 @@ public:
 
     // For tests and tools: the tables as they stand.
     const std::map<std::string, std::string>& path_table() const { return paths_; }
-    const std::map<std::string, std::map<std::string, std::string>>& class_table() const { return classes_; }
+    std::map<std::string, std::map<std::string, std::string>> class_table() const;
     size_t cached_plugins() const;
 
 private:
@@ -76,12 +78,25 @@ private:
     HRESULT Build();
     HRESULT LoadPlugin(const std::string& path, platform::ComPtr<LoadedPlugin>* out);
     HRESULT GetOrLoadPlugin(const std::string& node_name, platform::ComPtr<LoadedPlugin>* out);
-    HRESULT FindClass(const std::string& type, const std::string& name, std::string* node_name) const;
-    HRESULT FindClass(const GUID& clsid, std::string* node_name) const;
+    // A class: the node name of its plug-in, and that plug-in once it is in the cache. Cached
+    // plug-ins stay until the registry goes, so the pointer needs no reference of its own.
+    struct ClassEntry {
+        std::string node_name;
+        mutable std::atomic<LoadedPlugin*> plugin{nullptr};
+        explicit ClassEntry(std::string node) : node_name(std::move(node)) {}
+    };
+    using Names = std::map<std::string, ClassEntry, std::less<>>;
+
+    const ClassEntry* FindClass(std::string_view type, std::string_view name) const;
+    HRESULT FindClass(const GUID& clsid, const ClassEntry** entry) const;
+    void SetClass(const std::string& type, const std::string& name, const std::string& node_name);
+    // The plug-in of a class, loaded when it is not cached yet (no reference added: cached
+    // plug-ins live as long as the registry).
+    HRESULT PluginOf(const ClassEntry& entry, IPlugin** plugin);
 
     platform::ComPtr<IDBNode> root_;
-    std::map<std::string, std::string> paths_;                             // node name -> library path
-    std::map<std::string, std::map<std::string, std::string>> classes_;   // type -> name -> node name
+    std::map<std::string, std::string> paths_;          // node name -> library path
+    std::map<std::string, Names, std::less<>> classes_;  // type -> name -> class
     std::map<std::string, platform::ComPtr<LoadedPlugin>> cache_;          // guarded by lock_
     mutable std::mutex lock_;
     platform::RefCount refs_{0};
