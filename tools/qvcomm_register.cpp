@@ -45,8 +45,11 @@ std::string Value(IDBNode* node, const char* name) {
 
 // Reads the "Plugins" tree of the store through the database's own interfaces.
 int List() {
+    // The database the plug-in library binds: the one beside it.
+    std::string qvcomm = qv::platform::ModulePathOf(reinterpret_cast<const void*>(&GetPluginManager));
+    qvcomm = qvcomm.substr(0, qvcomm.find_last_of("\\/") + 1);
     uint32_t error = 0;
-    qv::platform::ScopedModule module(qv::platform::OpenLibrary("QVCommDB.dll", &error));
+    qv::platform::ScopedModule module(qv::platform::OpenLibrary(qvcomm + "QVCommDB.dll", &error));
     if (!module) {
         std::fprintf(stderr, "qvcomm-register: cannot load QVCommDB.dll (error %u)\n", error);
         return 1;

@@ -27,7 +27,25 @@ cmake --install "$out/linux" --prefix "$out/prefix" >/dev/null
 test -f "$out/prefix/lib/libQVCommDB.so"
 c++ -std=c++17 -Wall -Wextra -Werror -I"$out/prefix/include" tests/install/client.cpp \
   -L"$out/prefix/lib" -lQVCommDB -Wl,-rpath,"$out/prefix/lib" -o "$out/installed-client"
+# A plug-in built with the installed kit alone, registered and listed with the installed tool.
+cmake -S tests/install/plugin -B "$out/kit-plugin" -G Ninja -DQV_PREFIX="$out/prefix" >/dev/null
+cmake --build "$out/kit-plugin" >/dev/null
+kit_home=$(mktemp -d)
+mkdir -p "$kit_home/Quorvex"
+QV_SYSTEM_DIR="$kit_home" QV_TRACE_FILE="$kit_home/trace" "$out/prefix/bin/qvcomm-register" "$out/kit-plugin/libkitexample.so"
+QV_SYSTEM_DIR="$kit_home" QV_TRACE_FILE="$kit_home/trace" "$out/prefix/bin/qvcomm-register" --list | tee "$kit_home/list"
+grep -q "qv.example Greeter" "$kit_home/list"
+rm -rf "$kit_home"
 "$out/installed-client"
+# A plug-in built with the installed kit alone, registered and listed with the installed tool.
+cmake -S tests/install/plugin -B "$out/kit-plugin" -G Ninja -DQV_PREFIX="$out/prefix" >/dev/null
+cmake --build "$out/kit-plugin" >/dev/null
+kit_home=$(mktemp -d)
+mkdir -p "$kit_home/Quorvex"
+QV_SYSTEM_DIR="$kit_home" QV_TRACE_FILE="$kit_home/trace" "$out/prefix/bin/qvcomm-register" "$out/kit-plugin/libkitexample.so"
+QV_SYSTEM_DIR="$kit_home" QV_TRACE_FILE="$kit_home/trace" "$out/prefix/bin/qvcomm-register" --list | tee "$kit_home/list"
+grep -q "qv.example Greeter" "$kit_home/list"
+rm -rf "$kit_home"
 
 step "Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B "$out/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined \
