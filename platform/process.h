@@ -24,6 +24,16 @@ public:
     virtual void Kill() = 0;
 };
 
+// Takes the first whole line out of `buffer`, without its line end (LF or CR LF).
+inline std::optional<std::string> TakeLine(std::string& buffer) {
+    const size_t nl = buffer.find('\n');
+    if (nl == std::string::npos) return std::nullopt;
+    std::string line = buffer.substr(0, nl);
+    buffer.erase(0, nl + 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
 // The directory of the running program, with its separator at the end.
 std::string ProgramDirectory();
 

@@ -41,13 +41,7 @@ public:
     std::optional<std::string> ReadLine(int timeout_ms) override {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         for (;;) {
-            const size_t nl = buffer_.find('\n');
-            if (nl != std::string::npos) {
-                std::string line = buffer_.substr(0, nl);
-                buffer_.erase(0, nl + 1);
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                return line;
-            }
+            if (auto line = TakeLine(buffer_)) return line;
             if (eof_ || std::chrono::steady_clock::now() >= deadline) return std::nullopt;
             DWORD available = 0;
             if (!PeekNamedPipe(out_, nullptr, 0, nullptr, &available, nullptr)) {
