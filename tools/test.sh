@@ -20,6 +20,9 @@ step "Linux build and tests"
 cmake -S . -B "$out/linux" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$out/linux" -j "$jobs"
 ctest --test-dir "$out/linux" -j "$jobs" --output-on-failure --timeout 300
+# The window's screenshot, made from the build just tested.
+mkdir -p "$out/screenshots"
+QV_SCREENSHOT_DIR="$out/screenshots" "$out/linux/bin/termbackup_window_tests" --gtest_filter='*Screenshot*' >/dev/null
 
 step "Installed library and headers, used by a client of their own"
 rm -rf "$out/prefix"
@@ -52,6 +55,7 @@ cmake -S . -B "$out/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=addres
   -DQV_BUILD_BENCH=OFF >/dev/null
 cmake --build "$out/asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$root/tools/ci/lsan.supp" \
   ctest --test-dir "$out/asan" -j "$jobs" --output-on-failure --timeout 600
 
 step "Threaded tests under ThreadSanitizer"
