@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
+#include <string_view>
 #include <set>
 
 #include "platform/codepage.h"
@@ -78,37 +80,42 @@ std::string Lower(std::string s) {
 // A profile file read once: sections in file order, keys without regard to case (the first
 // occurrence counts, as with the system's profile reader), values whole.
 struct Profile {
+    std::string text;  // the whole file; the maps below point into it
     std::vector<std::string> sections;
-    std::map<std::string, std::map<std::string, std::string>> values;  // lower section -> lower key
+    std::map<std::string, std::map<std::string, std::string_view>> values;  // lower section -> lower key
 
     static Profile Read(const std::string& file) {
         Profile p;
         std::ifstream in(file, std::ios::binary);
-        std::string line, current;
-        bool in_section = false;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
+        p.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::map<std::string, std::string_view>* current = nullptr;
+        const std::string_view all(p.text);
+        for (size_t at = 0; at < all.size();) {
+            size_t end = all.find('\n', at);
+            if (end == std::string_view::npos) end = all.size();
+            std::string_view line = all.substr(at, end - at);
+            at = end + 1;
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-                const std::string name = line.substr(1, line.size() - 2);
-                current = Lower(name);
-                in_section = true;
-                if (!p.values.count(current)) {
-                    p.sections.push_back(name);
-                    p.values[current];
-                }
+                const std::string name(line.substr(1, line.size() - 2));
+                const std::string lower = Lower(name);
+                const bool fresh = !p.values.count(lower);
+                current = &p.values[lower];
+                if (fresh) p.sections.push_back(name);
                 continue;
             }
             const size_t eq = line.find('=');
-            if (!in_section || eq == std::string::npos) continue;
-            p.values[current].emplace(Lower(line.substr(0, eq)), line.substr(eq + 1));
+            if (!current || eq == std::string_view::npos) continue;
+            current->emplace(Lower(std::string(line.substr(0, eq))), line.substr(eq + 1));
         }
         return p;
     }
-    const std::string* Get(const std::string& section, const std::string& key) const {
+    std::optional<std::string> Get(const std::string& section, const std::string& key) const {
         const auto s = values.find(Lower(section));
-        if (s == values.end()) return nullptr;
+        if (s == values.end()) return std::nullopt;
         const auto k = s->second.find(Lower(key));
-        return k == s->second.end() ? nullptr : &k->second;
+        if (k == s->second.end()) return std::nullopt;
+        return std::string(k->second);
     }
 };
 
@@ -164,10 +171,28 @@ int HexDigitValue(char ch) {
     return value;
 }
 
+namespace {
+// HexDigitValue of every byte, or -1 where it raises its error.
+struct DigitTable {
+    int8_t v[256];
+    DigitTable() {
+        for (int c = 0; c < 256; ++c) {
+            int value = c >= 'a' ? c - 'a' + 10 : c >= 'A' ? c - 'A' + 10 : c >= '0' ? c - '0' : 0;
+            v[c] = static_cast<int8_t>(value > 15 ? -1 : value);
+        }
+    }
+};
+const DigitTable kDigits;
+}  // namespace
+
 std::vector<uint8_t> HexToBytes(const std::string& text) {
     std::vector<uint8_t> out(text.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<uint8_t>(16 * HexDigitValue(text[2 * i]) + HexDigitValue(text[2 * i + 1]));
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0; i < out.size(); ++i) {
+        const int hi = kDigits.v[p[2 * i]], lo = kDigits.v[p[2 * i + 1]];
+        if (hi < 0 || lo < 0) HexDigitValue(static_cast<char>(hi < 0 ? p[2 * i] : p[2 * i + 1]));  // raises
+        out[i] = static_cast<uint8_t>(16 * hi + lo);
+    }
     return out;
 }
 
@@ -266,8 +291,11 @@ bool BackupTool::BackupUsers(const std::string& file) {
     auto put = [&](const std::string& line) {
         if (!out.is_open()) out.open(file, std::ios::binary | std::ios::app);
         out << line << "\r\n";
-        out.flush();  // each value reaches the file as it is produced
         if (!out) throw ToolError("Unable to write to " + file);
+    };
+    // Each user's section reaches the file as soon as it is complete.
+    auto flush = [&] {
+        if (out.is_open() && !out.flush()) throw ToolError("Unable to write to " + file);
     };
     int32_t enroll = 0, privilege = 0;
     std::u16string name, password;
@@ -284,6 +312,7 @@ bool BackupTool::BackupUsers(const std::string& file) {
             if (control_.ReadUserTemplate(machine_number_, enroll, finger, buffer, &length))
                 put("FPT_" + std::to_string(finger) + "=" + BytesToHex(buffer, static_cast<size_t>(length)));
         }
+        flush();
     }
     return true;
 }
@@ -296,7 +325,7 @@ bool BackupTool::RestoreUsers(const std::string& file, const std::function<void(
     bool all_ok = true;
     for (const auto& [n, section] : users) {
         if (between_users) between_users();
-        const std::string* v;
+        std::optional<std::string> v;
         const int32_t privilege = (v = profile.Get(section, "Privilege")) ? TextToIntOr(*v, 0) : 0;
         const int32_t enabled = (v = profile.Get(section, "Enabled")) ? TextToIntOr(*v, 1) : 1;
         std::string password = (v = profile.Get(section, "Password")) ? *v : "";

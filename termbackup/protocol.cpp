@@ -1,22 +1,25 @@
 #include "termbackup/protocol.h"
 
-#include <array>
 #include <cstring>
 
 namespace qv::term {
 
 namespace {
 
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        t[i] = c;
+// Eight tables: the CRC goes eight bytes a step.
+struct CrcTables {
+    uint32_t t[8][256];
+    constexpr CrcTables() : t() {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[0][i] = c;
+        }
+        for (uint32_t i = 0; i < 256; ++i)
+            for (int k = 1; k < 8; ++k) t[k][i] = t[0][t[k - 1][i] & 0xFF] ^ (t[k - 1][i] >> 8);
     }
-    return t;
-}
-constexpr auto kCrcTable = MakeCrcTable();
+};
+constexpr CrcTables kCrc;
 
 constexpr size_t kHeaderSize = 12;
 
@@ -48,7 +51,13 @@ int32_t StatusOf(platform::StreamResult r) {
 uint32_t Crc32(const void* data, size_t size, uint32_t crc) {
     const auto* p = static_cast<const uint8_t*>(data);
     crc = ~crc;
-    for (size_t i = 0; i < size; ++i) crc = kCrcTable[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    for (; size >= 8; p += 8, size -= 8) {
+        const uint32_t lo = (static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                             static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24) ^ crc;
+        crc = kCrc.t[7][lo & 0xFF] ^ kCrc.t[6][(lo >> 8) & 0xFF] ^ kCrc.t[5][(lo >> 16) & 0xFF] ^ kCrc.t[4][lo >> 24] ^
+              kCrc.t[3][p[4]] ^ kCrc.t[2][p[5]] ^ kCrc.t[1][p[6]] ^ kCrc.t[0][p[7]];
+    }
+    for (; size > 0; --size) crc = kCrc.t[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 

@@ -34,7 +34,9 @@ enum class Command : uint16_t {
     kBackupData = 13,       // -> the terminal's data as a blob
     kRestoreData = 14,      // blob
     kEcho = 15,             // bytes -> the same bytes (a plain transfer, for measurements)
-    kTemplatesOfUsers = 16, // first enroll, count -> per user: enroll, mask, then each template
+    kTemplatesOfUsers = 16, // count, enroll numbers -> count, then enroll, finger, bytes each
+    kFetch = 17,            // size -> that many bytes (a plain transfer from the terminal)
+    kSink = 18,             // bytes -> nothing (a plain transfer to the terminal)
 };
 
 // Status codes of responses; they are also what GetLastErrorCode reports.

@@ -395,4 +395,19 @@ TBool TerminalControl::Echo(const std::vector<uint8_t>& bytes, std::vector<uint8
     return r.Bytes(back) ? kTrue : Fail(kErrorProtocol);
 }
 
+TBool TerminalControl::Fetch(uint32_t size, std::vector<uint8_t>* bytes) {
+    PayloadWriter w;
+    w.U32(size);
+    auto answer = Exchange(Command::kFetch, w);
+    if (!answer) return kFalse;
+    PayloadReader r(*answer);
+    return r.Bytes(bytes) ? kTrue : Fail(kErrorProtocol);
+}
+
+TBool TerminalControl::Sink(const std::vector<uint8_t>& bytes) {
+    PayloadWriter w;
+    w.Bytes(bytes);
+    return Exchange(Command::kSink, w) ? kTrue : kFalse;
+}
+
 }  // namespace qv::term

@@ -60,8 +60,11 @@ public:
     int32_t CommPort() const override { return comm_port_; }
     void SetCommPort(int32_t port) override { comm_port_ = port; }
 
-    // A plain transfer of `bytes` to the terminal and back, for measurements.
+    // Plain transfers over the same protocol, for measurements: to the terminal and back, from
+    // the terminal, and to it.
     TBool Echo(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* back);
+    TBool Fetch(uint32_t size, std::vector<uint8_t>* bytes);
+    TBool Sink(const std::vector<uint8_t>& bytes);
 
 private:
     struct User {

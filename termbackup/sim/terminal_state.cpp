@@ -228,6 +228,17 @@ std::vector<uint8_t> TerminalState::Handle(Command command, const std::vector<ui
             *changed = true;
             return Status(kOk);
         }
+        case Command::kFetch: {
+            uint32_t size = 0;
+            if (!in.U32(&size) || size > kMaxPayload - 16) return Status(kErrorArgument);
+            out.I32(kOk).Bytes(std::vector<uint8_t>(size, 0x5A));
+            return out.data();
+        }
+        case Command::kSink: {
+            std::vector<uint8_t> bytes;
+            if (!in.Bytes(&bytes)) return Status(kErrorProtocol);
+            return Status(kOk);
+        }
         case Command::kEcho: {
             std::vector<uint8_t> bytes;
             if (!in.Bytes(&bytes)) return Status(kErrorProtocol);
