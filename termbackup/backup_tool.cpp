@@ -285,8 +285,9 @@ void BackupTool::ShowDeviceInfo() {
 void BackupTool::EnabledClick(bool ticked) { control_.SetDeviceEnabled(machine_number_, ticked ? kTrue : kFalse); }
 
 bool BackupTool::BackupUsers(const std::string& file) {
-    std::remove(file.c_str());
+    // A refused user list leaves an earlier backup of that name as it was.
     if (!control_.ReadAllUsers(machine_number_)) return false;
+    std::remove(file.c_str());
     std::ofstream out;
     auto put = [&](const std::string& line) {
         if (!out.is_open()) out.open(file, std::ios::binary | std::ios::app);

@@ -150,9 +150,12 @@ TEST_F(ToolTest, UserBackupWritesOneSectionPerUserWithCrLf) {
     EXPECT_EQ(ReadFile(file),
               "[Users_12]\r\nPrivilege=0\r\nEnabled=1\r\nName=Depo\r\nPassword=\r\nFPT_0=0123AB\r\n"
               "[Users_3]\r\nPrivilege=2\r\nEnabled=0\r\nName=\xC3\x87" "ay\r\nPassword=77\r\n");
+    const std::string written = ReadFile(file);
     control_.read_all_ok = false;
     EXPECT_FALSE(tool_.BackupUsers(file));
-    EXPECT_FALSE(std::filesystem::exists(file)) << "a refused user list leaves no file";
+    EXPECT_EQ(ReadFile(file), written) << "a refused user list leaves the earlier backup as it was";
+    EXPECT_FALSE(tool_.BackupUsers(dir_.file("new.dat")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("new.dat"))) << "and makes no new file";
 }
 
 TEST_F(ToolTest, UserRestoreGoesInAscendingNumbersWithItsDefaults) {

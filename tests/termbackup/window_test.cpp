@@ -8,7 +8,9 @@
 
 #include "fake_control.h"
 #include "support/test_env.h"
+#include "platform/process.h"
 #include "termbackup/main_window.h"
+#include "termbackup/terminal_client.h"
 
 namespace qv::test {
 namespace {
@@ -176,6 +178,64 @@ TEST_F(WindowTest, Screenshot) {
     if (dir.isEmpty()) GTEST_SKIP() << "QV_SCREENSHOT_DIR names where to put it";
     form_->btnConnect->click();
     EXPECT_TRUE(form_->grab().save(QString::fromUtf8(dir) + "/termbackup.png"));
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// The window with the real control against terminal-sim: connect, report, back up and restore
+// users and data through the buttons and dialogs.
+TEST(WindowWithSimulator, ConnectsReportsBacksUpAndRestores) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "window_test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    auto sim = platform::ChildProcess::Start(platform::ProgramDirectory() + "terminal-sim",
+                                             {"--tcp", "127.0.0.1:0", "--users", "12", "--seed", "4"});
+    ASSERT_NE(sim, nullptr);
+    const auto line = sim->ReadLine(10000);
+    ASSERT_TRUE(line.has_value());
+    const std::string port = line->substr(14);
+    term::TForm1 form(std::make_unique<term::TerminalControl>());
+    form.show();
+    form.sbtnTCPIP->click();
+    form.edtNetAddress->setText("127.0.0.1");
+    form.edtNetPort->setText(QString::fromStdString(port));
+    form.btnConnect->click();
+    EXPECT_EQ(form.btnConnect->text(), "Disconnect");
+    const QString log = form.StatusLog->toPlainText();
+    EXPECT_TRUE(log.contains("Device Connected.\nFirmware Version: Ver 6.60 Sim 1\nSerial Number: QVSIM0000001\n"));
+    EXPECT_TRUE(log.contains("Tatal users: 12\n"));
+    TempDir dir;
+    auto answer = [](const std::string& path) {
+        QTimer::singleShot(0, [path] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
+            static_cast<QDialog*>(d)->accept();
+        });
+    };
+    answer(dir.file("users.dat"));
+    form.BitBtn1->click();
+    EXPECT_NE(ReadFile(dir.file("users.dat")).find("[Users_12]\r\n"), std::string::npos);
+    answer(dir.file("users.dat"));
+    form.BitBtn2->click();
+    EXPECT_TRUE(form.StatusLog->toPlainText().contains("SetEnrollData OK: User=12,FP=0"));
+    answer(dir.file("data"));
+    form.BitBtn3->click();
+    EXPECT_TRUE(form.StatusLog->toPlainText().contains(
+        QString::fromStdString("Backup Data to File: \"" + dir.file("data.dbin") + "\" OK.")));
+    answer(dir.file("data.dbin"));
+    form.BitBtn4->click();
+    EXPECT_TRUE(form.StatusLog->toPlainText().contains(
+        QString::fromStdString("Restore Data from File: \"" + dir.file("data.dbin") + "\" OK.")));
+    form.btnConnect->click();
+    EXPECT_EQ(form.btnConnect->text(), "Connect");
+    sim->Kill();
 }
 
 }  // namespace
