@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/codepage.h"
+#include "platform/utf.h"
 
 namespace qv::term {
 
@@ -17,43 +17,9 @@ constexpr size_t kFileHeader = 16;
 constexpr uint32_t kFileVersion = 1;
 constexpr size_t kTemplateBatch = 64;  // users whose templates one exchange fetches
 
-std::string Utf8(const std::u16string& s) {
-    // UTF-16 to UTF-8 without the narrow code page, so that no character is lost on the line.
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00u);
-        else if (c >= 0xD800 && c <= 0xDFFF)
-            c = '?';
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | c >> 6));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | c >> 12));
-            out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | c >> 18));
-            out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
-
-std::u16string Utf16(const std::string& s) {
-#if defined(_WIN32)
-    std::u16string out;
-    for (unsigned char c : s) out.push_back(c);
-    return out;
-#else
-    return platform::AnsiToWide(s);  // the narrow text of this system is UTF-8
-#endif
-}
+// Texts cross the line as UTF-8, whatever the narrow code page.
+std::string Utf8(const std::u16string& s) { return platform::Utf16ToUtf8(s); }
+std::u16string Utf16(const std::string& s) { return platform::Utf8ToUtf16(s); }
 
 void PutU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
