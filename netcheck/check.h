@@ -42,8 +42,8 @@ public:
     virtual std::vector<std::string> ServicesCandidates() = 0;
     virtual bool FileExists(const std::string& path) = 0;
     virtual std::vector<std::string> ReadLines(const std::string& path) = 0;
-    // Replaces the file's content with the lines, each ended by CR LF; CheckError on failure,
-    // and the file stays as it was.
+    // Replaces the file's content with the lines, each ended by the system's line end (CR LF on
+    // Windows); CheckError on failure, and the file stays as it was.
     virtual void WriteLines(const std::string& path, const std::vector<std::string>& lines) = 0;
     virtual ProbeResult ProbeDatabase(const std::string& database_name) = 0;
 };

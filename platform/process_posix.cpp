@@ -92,7 +92,8 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, co
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    // A bare program name is looked up in PATH; the arguments go to it as they are, no shell between.
+    const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipe_fds[1]);
     if (rc != 0) {

@@ -9,6 +9,7 @@ packages=(
   libexpat1-dev libsqlite3-dev
   clang libclang-rt-14-dev
   qt6-base-dev libgl-dev fonts-dejavu-core
+  iputils-ping
   g++-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 wine64
 )
