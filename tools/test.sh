@@ -23,6 +23,7 @@ ctest --test-dir "$out/linux" -j "$jobs" --output-on-failure --timeout 300
 # The window's screenshot, made from the build just tested.
 mkdir -p "$out/screenshots"
 QV_SCREENSHOT_DIR="$out/screenshots" "$out/linux/bin/termbackup_window_tests" --gtest_filter='*Screenshot*' >/dev/null
+QV_SCREENSHOT_DIR="$out/screenshots" "$out/linux/bin/netcheck_window_tests" --gtest_filter='*Screenshot*' >/dev/null
 
 step "Installed library and headers, used by a client of their own"
 rm -rf "$out/prefix"
