@@ -60,7 +60,10 @@ public:
 // Fixed values of the check.
 inline constexpr const char* kFirebirdKey = "SOFTWARE\\Firebird Project\\Firebird Server\\Instances";
 inline constexpr const char* kInterBaseKey = "Software\\Borland\\InterBase\\CurrentVersion";
-inline constexpr const char* kServerProcesses[] = {"IBSERVER", "IBGUARD", "FBSERVER", "FBGUARD"};
+// The server's process names: those of Windows, and those under which a Linux Firebird server
+// runs ("firebird" for the combined server, "fb_inet_server" and "fb_smp_server" of older ones).
+inline constexpr const char* kServerProcesses[] = {"IBSERVER", "IBGUARD", "FBSERVER", "FBGUARD",
+                                                   "FIREBIRD", "FB_INET_SERVER", "FB_SMP_SERVER"};
 inline constexpr size_t kLeastPingLines = 11;
 inline constexpr const char* kPortMarker = "GDS_DB";
 inline constexpr const char* kServicesLine = "gds_db           3050/tcp                  ";

@@ -9,7 +9,8 @@ packages=(
   libexpat1-dev libsqlite3-dev
   clang libclang-rt-14-dev
   qt6-base-dev libgl-dev fonts-dejavu-core
-  iputils-ping
+  iputils-ping iproute2
+  libsmbclient-dev firebird-dev firebird3.0-server firebird3.0-utils
   g++-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 wine64
 )
@@ -31,5 +32,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
+# The database server's SYSDBA password, which the check's probes use, before it is installed.
+echo 'firebird3.0-server shared/firebird/sysdba_password/first_install password gulpatern' |
+  as_root debconf-set-selections
 as_root apt-get update -qq
 as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,65 @@
+// netcheck against the real servers of this machine: the Firebird server started by
+// tools/ci/firebird.sh (QV_FIREBIRD=1 says it runs), the system's ping, /proc and /etc/services.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "netcheck/local_system.h"
+#include "netcheck/probe.h"
+#include "platform/byte_stream.h"
+
+namespace qv::test {
+namespace {
+
+using namespace net;
+
+bool FirebirdRuns() {
+    const char* flag = std::getenv("QV_FIREBIRD");
+    return flag && std::string(flag) == "1";
+}
+
+struct Recorder final : CheckUi {
+    std::vector<std::string> lines;
+    void ClearReport() override { lines.clear(); }
+    void Report(const std::string& line) override { lines.push_back(line); }
+    void ShowMessage(const std::string& text, const std::string&) override { lines.push_back("message " + text); }
+};
+
+TEST(Probe, ABareDrivePathMeansTheServerOnThisComputer) {
+    EXPECT_EQ(ClientDatabaseName("c:\\ders\\dershane.gdb"), "127.0.0.1:c:\\ders\\dershane.gdb");
+    EXPECT_EQ(ClientDatabaseName("HOST:c:\\ders\\smart.gdb"), "HOST:c:\\ders\\smart.gdb");
+    EXPECT_EQ(ClientDatabaseName("/var/x.fdb"), "/var/x.fdb");
+}
+
+TEST(Probe, AServerThatNeverAnswersEndsAtTheDeadline) {
+    auto silent = platform::StreamListener::ListenLoopback(0);  // accepts nothing, answers nothing
+    ASSERT_NE(silent, nullptr);
+    const auto t0 = std::chrono::steady_clock::now();
+    const ProbeResult r = ProbeInChildProcess("127.0.0.1/" + std::to_string(silent->port()) + ":c:\\ders\\x.gdb",
+                                              std::chrono::milliseconds(800));
+    EXPECT_EQ(r, ProbeResult::kFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
+}
+
+TEST(Probe, TheTwoDatabasesOpenAndAMissingOneDoesNot) {
+    if (!FirebirdRuns()) GTEST_SKIP() << "no Firebird server started for the tests";
+    EXPECT_EQ(ProbeInChildProcess("c:\\ders\\dershane.gdb"), ProbeResult::kConnected);
+    EXPECT_EQ(ProbeInChildProcess("127.0.0.1:c:\\ders\\smart.gdb"), ProbeResult::kConnected);
+    EXPECT_EQ(ProbeInChildProcess("127.0.0.1:c:\\ders\\nothere.gdb"), ProbeResult::kFailed);
+}
+
+TEST(Check, ACheckOfTheLoopbackPassesEveryStep) {
+    if (!FirebirdRuns()) GTEST_SKIP() << "no Firebird server started for the tests";
+    LocalSystem system([](const std::string& name) { return ProbeInChildProcess(name); });
+    Recorder ui;
+    RunCheck(system, ui, "127.0.0.1");
+    ASSERT_EQ(ui.lines.size(), 4u) << (ui.lines.empty() ? "" : ui.lines[0]);
+    EXPECT_EQ(ui.lines[0], "TCP/IP ba\xC4\x9Flant\xC4\xB1s\xC4\xB1 127.0.0.1 bilgisayar\xC4\xB1 ile [127.0.0.1] IP adresinden sa\xC4\x9Fland\xC4\xB1");
+    EXPECT_EQ(ui.lines[1], "Veritaban\xC4\xB1 portu a\xC3\xA7\xC4\xB1k");
+    EXPECT_EQ(ui.lines[2], "Dershane.gdb ile ba\xC4\x9Flant\xC4\xB1 sa\xC4\x9Fland\xC4\xB1");
+    EXPECT_EQ(ui.lines[3], "Smart.gdb ile ba\xC4\x9Flant\xC4\xB1 sa\xC4\x9Fland\xC4\xB1");
+}
+
+}  // namespace
+}  // namespace qv::test
