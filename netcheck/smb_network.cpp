@@ -2,6 +2,7 @@
 
 #include <libsmbclient.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -28,11 +29,14 @@ struct SmbNetwork::Impl {
     int next_id = 0;
 };
 
-SmbNetwork::SmbNetwork(int timeout_ms) : impl_(std::make_unique<Impl>()) {
+SmbNetwork::SmbNetwork(int timeout_ms, int port) : impl_(std::make_unique<Impl>()) {
     SMBCCTX* ctx = smbc_new_context();
     if (!ctx) return;
     smbc_setDebug(ctx, 0);
     smbc_setTimeout(ctx, timeout_ms);
+    if (port == 0)
+        if (const char* text = std::getenv("QV_SMB_PORT")) port = std::atoi(text);
+    if (port > 0) smbc_setPort(ctx, static_cast<uint16_t>(port));
     smbc_setFunctionAuthDataWithContext(ctx, Anonymous);
     smbc_setOptionUseKerberos(ctx, 0);
     smbc_setOptionFallbackAfterKerberos(ctx, 1);

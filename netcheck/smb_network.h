@@ -11,8 +11,9 @@ namespace qv::net {
 
 class SmbNetwork final : public NetEnumerator {
 public:
-    // `timeout_ms` bounds every request to a server.
-    explicit SmbNetwork(int timeout_ms = 5000);
+    // `timeout_ms` bounds every request to a server; `port` 0 is the standard one (the
+    // environment variable QV_SMB_PORT names another, which tests use).
+    explicit SmbNetwork(int timeout_ms = 5000, int port = 0);
     ~SmbNetwork() override;
 
     int Open(const NetResource* container) override;

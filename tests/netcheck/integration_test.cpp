@@ -63,3 +63,40 @@ TEST(Check, ACheckOfTheLoopbackPassesEveryStep) {
 
 }  // namespace
 }  // namespace qv::test
+
+#include "netcheck/smb_network.h"
+
+namespace qv::test {
+namespace {
+
+bool SmbdRuns() { return std::getenv("QV_SMB_PORT") != nullptr; }
+
+// An smbd on 127.0.0.1 with a disk and a printer share (tools/ci/smbd.sh; QV_SMB_PORT names
+// its port): the listing of that server gives both, named \\SERVER\share.
+TEST(SmbNetwork, AServersDiskAndPrinterSharesAreListed) {
+    if (!SmbdRuns()) GTEST_SKIP() << "no smbd started for the tests";
+    net::SmbNetwork network(3000);
+    net::NetListing listing;
+    struct NoUi final : net::ListingUi {
+        std::vector<std::string> messages;
+        void ShowBusy(bool) override {}
+        void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    } ui;
+    const net::NetResource server{0, 2, 2, std::nullopt, std::string("\\\\127.0.0.1")};
+    listing.Add(server);
+    EXPECT_TRUE(listing.Enumerate(network, ui, &server));
+    ASSERT_EQ(listing.tree().size(), 1u);
+    std::vector<std::string> shares;
+    for (const auto& child : listing.tree()[0].children) shares.push_back(child.text);
+    EXPECT_EQ(shares, (std::vector<std::string>{"\\\\127.0.0.1\\ders"}));
+    bool printer = false;
+    for (const auto& line : listing.record_lines())
+        printer |= line.rfind("Printer : share  : ", 0) == 0 && line.find("\\\\127.0.0.1\\laser") != std::string::npos;
+    EXPECT_TRUE(printer) << "the printer share gives a record line only";
+    // The whole network: without a browse service on loopback it may hold nothing, never hangs.
+    listing.Refresh(network, ui);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace qv::test

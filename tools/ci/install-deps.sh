@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev libgl-dev fonts-dejavu-core
   iputils-ping iproute2
-  libsmbclient-dev firebird-dev firebird3.0-server firebird3.0-utils
+  libsmbclient-dev firebird-dev firebird3.0-server firebird3.0-utils samba
   g++-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 wine64
 )

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Starts an smbd of its own on 127.0.0.1 for the integration tests, with a disk share "ders" and
+# a printer share "laser". Usage: smbd.sh DIR PORT; prints the server's process id.
+set -euo pipefail
+dir=$1
+port=$2
+mkdir -p "$dir"/{share,lock,state,cache,priv,run,log}
+cat > "$dir/smb.conf" <<CONF
+[global]
+  workgroup = TESTGROUP
+  netbios name = LOOPSRV
+  interfaces = 127.0.0.1
+  bind interfaces only = yes
+  smb ports = $port
+  server role = standalone server
+  map to guest = Bad User
+  guest account = nobody
+  lock directory = $dir/lock
+  state directory = $dir/state
+  cache directory = $dir/cache
+  private dir = $dir/priv
+  pid directory = $dir/run
+  ncalrpc dir = $dir/run/ncalrpc
+  log file = $dir/log/%m.log
+  load printers = no
+  printing = bsd
+  printcap name = /dev/null
+[ders]
+  path = $dir/share
+  guest ok = yes
+  read only = yes
+[laser]
+  path = $dir/share
+  printable = yes
+  guest ok = yes
+CONF
+smbd --foreground --no-process-group -s "$dir/smb.conf" >"$dir/smbd.out" 2>&1 &
+pid=$!
+for _ in $(seq 1 100); do
+  ss -ltn 2>/dev/null | grep -q "127.0.0.1:$port " && break
+  sleep 0.1
+done
+echo "$pid"
