@@ -92,7 +92,11 @@ void RunCheck(CheckSystem& system, CheckUi& ui, const std::string& host) {
     // Ping.
     const std::string ping_host = host.empty() ? system.ComputerName() : host;
     const std::vector<std::string> ping = system.PingOutput(ping_host);
-    const std::string address = AddressIn(ping.size() >= 3 ? ping[2] : std::string());
+    ui.ScratchLines(ping);
+    const std::string third = ping.size() >= 3 ? ping[2] : std::string();
+    ui.ScratchText(third);
+    const std::string address = AddressIn(third);
+    ui.ScratchText(address);
     if (ping.size() < kLeastPingLines) {
         ui.Report(kTcpPrefix + host + kTcpFailedSuffix);
         return;
@@ -100,7 +104,9 @@ void RunCheck(CheckSystem& system, CheckUi& ui, const std::string& host) {
     ui.Report(kTcpPrefix + host + kTcpOkMiddle + address + kTcpOkSuffix);
     // Port.
     bool port_found = false;
-    for (const std::string& line : system.NetstatOutput()) {
+    const std::vector<std::string> netstat = system.NetstatOutput();
+    ui.ScratchLines(netstat);
+    for (const std::string& line : netstat) {
         if (Upper(line).find(kPortMarker) != std::string::npos) {
             ui.Report(kPortOpen);
             port_found = true;
@@ -115,6 +121,7 @@ void RunCheck(CheckSystem& system, CheckUi& ui, const std::string& host) {
         if (services.empty()) throw CheckError("Cannot open file \"\". No such file or directory");
         std::vector<std::string> lines = system.ReadLines(services);
         lines.push_back(kServicesLine);
+        ui.ScratchLines(lines);
         system.WriteLines(services, lines);
         ui.ShowMessage(kRestartMessage);
         return;

@@ -55,6 +55,10 @@ public:
     virtual void Report(const std::string& line) = 0;
     // A modal message box with the application's title, or with `caption` when one is given.
     virtual void ShowMessage(const std::string& text, const std::string& caption = {}) = 0;
+    // The scratch of the window: the lines of the last command output (or of the services file
+    // being patched), and the third ping line and then the address.
+    virtual void ScratchLines(const std::vector<std::string>&) {}
+    virtual void ScratchText(const std::string&) {}
 };
 
 // Fixed values of the check.

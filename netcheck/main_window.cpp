@@ -156,6 +156,18 @@ void TForm1::ShowMessage(const std::string& text, const std::string& caption) {
     });
 }
 
+void TForm1::ScratchLines(const std::vector<std::string>& lines) {
+    OnGuiThread([this, lines] {
+        QStringList all;
+        for (const std::string& line : lines) all << Q(line);
+        Memo1->setPlainText(all.join('\n'));
+    });
+}
+
+void TForm1::ScratchText(const std::string& text) {
+    OnGuiThread([this, text] { Label1->setText(Q(text)); });
+}
+
 void TForm1::ShowBusy(bool shown) {
     OnGuiThread([this, shown] {
         Panel1->setVisible(shown);

@@ -71,6 +71,8 @@ private:
     void ShowMessage(const std::string& text, const std::string& caption) override;
     void ShowBusy(bool shown) override;
     void ShowMessage(const std::string& text) override { ShowMessage(text, {}); }
+    void ScratchLines(const std::vector<std::string>& lines) override;
+    void ScratchText(const std::string& text) override;
 
     // Runs `work` on a worker thread; the window paints meanwhile and user input waits.
     void RunLong(const std::function<void()>& work);

@@ -137,6 +137,8 @@ TEST_F(NetcheckWindowTest, TheCheckReportsAndAnErrorLeavesAWorkingWindow) {
     ASSERT_GE(report.size(), 4);
     EXPECT_TRUE(report[0].startsWith(QString::fromUtf8("TCP/IP ba\xC4\x9Flant\xC4\xB1s\xC4\xB1")));
     EXPECT_EQ(report.back().toStdString(), "Smart.gdb ile ba\xC4\x9Flant\xC4\xB1 sa\xC4\x9Fland\xC4\xB1");
+    EXPECT_EQ(form_->Label1->text(), "10.0.0.1") << "the scratch label ends with the address";
+    EXPECT_EQ(form_->Memo1->toPlainText(), "TCP 0.0.0.0:gds_db LISTENING") << "the last command output";
     system_->installed = false;
     WithModal([&] { form_->Button1->click(); },
               [](QMessageBox* box) {
