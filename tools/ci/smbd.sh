@@ -34,7 +34,8 @@ cat > "$dir/smb.conf" <<CONF
   printable = yes
   guest ok = yes
 CONF
-smbd --foreground --no-process-group -s "$dir/smb.conf" >"$dir/smbd.out" 2>&1 &
+# In a session of its own: when smbd ends it signals its whole process group.
+setsid smbd --foreground --no-process-group -s "$dir/smb.conf" >"$dir/smbd.out" 2>&1 &
 pid=$!
 for _ in $(seq 1 100); do
   ss -ltn 2>/dev/null | grep -q "127.0.0.1:$port " && break
