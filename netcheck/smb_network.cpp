@@ -32,11 +32,14 @@ struct SmbNetwork::Impl {
 SmbNetwork::SmbNetwork(int timeout_ms, int port) : impl_(std::make_unique<Impl>()) {
     SMBCCTX* ctx = smbc_new_context();
     if (!ctx) return;
-    smbc_setDebug(ctx, 0);
+    // QV_SMB_DEBUG sets the library's own debug level, to see what a walk does.
+    smbc_setDebug(ctx, std::getenv("QV_SMB_DEBUG") ? std::atoi(std::getenv("QV_SMB_DEBUG")) : 0);
     smbc_setTimeout(ctx, timeout_ms);
     if (port == 0)
         if (const char* text = std::getenv("QV_SMB_PORT")) port = std::atoi(text);
     if (port > 0) smbc_setPort(ctx, static_cast<uint16_t>(port));
+    // A client configuration of its own (the tests' name service and protocol settings).
+    if (const char* conf = std::getenv("QV_SMB_CONF"); conf && *conf) smbc_setConfiguration(ctx, conf);
     smbc_setFunctionAuthDataWithContext(ctx, Anonymous);
     smbc_setOptionUseKerberos(ctx, 0);
     smbc_setOptionFallbackAfterKerberos(ctx, 1);

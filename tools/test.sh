@@ -23,9 +23,11 @@ ctest --test-dir "$out/linux" -j "$jobs" --output-on-failure --timeout 300
 # netcheck against a real Firebird server on 127.0.0.1, the system's ping and /etc/services,
 # and against an smbd of its own with a disk and a printer share.
 firebird_pid=$(tools/ci/firebird.sh)
-smbd_pid=$(tools/ci/smbd.sh "$out/smbd" 4450)
-QV_FIREBIRD=1 QV_SMB_PORT=4450 "$out/linux/bin/netcheck_integration_tests"
-kill "$firebird_pid" "$smbd_pid" 2>/dev/null || true
+smbd_pid=$(tools/ci/smbd.sh "$out/smbd" 445)
+setsid "$out/linux/bin/nbns_responder" LOOPSRV TESTGROUP >/dev/null 2>&1 &
+nbns_pid=$!
+QV_FIREBIRD=1 QV_SMB_BROWSE=1 QV_SMB_CONF="$out/smbd/client.conf" "$out/linux/bin/netcheck_integration_tests"
+kill "$firebird_pid" "$smbd_pid" "$nbns_pid" 2>/dev/null || true
 # The window's screenshot, made from the build just tested.
 mkdir -p "$out/screenshots"
 QV_SCREENSHOT_DIR="$out/screenshots" "$out/linux/bin/termbackup_window_tests" --gtest_filter='*Screenshot*' >/dev/null

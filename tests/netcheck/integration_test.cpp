@@ -69,10 +69,11 @@ TEST(Check, ACheckOfTheLoopbackPassesEveryStep) {
 namespace qv::test {
 namespace {
 
-bool SmbdRuns() { return std::getenv("QV_SMB_PORT") != nullptr; }
+bool SmbdRuns() { return std::getenv("QV_SMB_BROWSE") != nullptr; }
 
-// An smbd on 127.0.0.1 with a disk and a printer share (tools/ci/smbd.sh; QV_SMB_PORT names
-// its port): the listing of that server gives both, named \\SERVER\share.
+// An smbd on 127.0.0.1 with a disk and a printer share, the browse list of its workgroup and a
+// name service stand-in (tools/ci/smbd.sh, nbns_responder; QV_SMB_BROWSE=1 says they run): the
+// listing of that server gives both shares, named \\SERVER\share.
 TEST(SmbNetwork, AServersDiskAndPrinterSharesAreListed) {
     if (!SmbdRuns()) GTEST_SKIP() << "no smbd started for the tests";
     net::SmbNetwork network(3000);
@@ -93,9 +94,31 @@ TEST(SmbNetwork, AServersDiskAndPrinterSharesAreListed) {
     for (const auto& line : listing.record_lines())
         printer |= line.rfind("Printer : share  : ", 0) == 0 && line.find("\\\\127.0.0.1\\laser") != std::string::npos;
     EXPECT_TRUE(printer) << "the printer share gives a record line only";
-    // The whole network: without a browse service on loopback it may hold nothing, never hangs.
+}
+
+// The walk from the network's root: the workgroup, its server, the server's shares.
+TEST(SmbNetwork, TheWalkFromTheRootFindsTheWorkgroupItsServerAndItsShares) {
+    if (!SmbdRuns()) GTEST_SKIP() << "no smbd and name service started for the tests";
+    net::SmbNetwork network(3000);
+    net::NetListing listing;
+    struct NoUi final : net::ListingUi {
+        std::vector<std::string> messages;
+        void ShowBusy(bool) override {}
+        void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    } ui;
     listing.Refresh(network, ui);
     EXPECT_TRUE(ui.messages.empty());
+    ASSERT_EQ(listing.tree().size(), 1u);
+    EXPECT_EQ(listing.tree()[0].text, "\\\\LOOPSRV");
+    ASSERT_EQ(listing.tree()[0].children.size(), 1u);
+    EXPECT_EQ(listing.tree()[0].children[0].text, "\\\\LOOPSRV\\ders");
+    const std::vector<std::string> expected = {
+        "Domain   : A\xC4\x9F" "daki Ad\xC4\xB1 = TESTGROUP",
+        "Server   : A\xC4\x9F" "daki Ad\xC4\xB1 = \\\\LOOPSRV",
+        "Disk    : share  : A\xC4\x9F" "daki Ad\xC4\xB1 = \\\\LOOPSRV\\ders",
+        "Printer : share  : A\xC4\x9F" "daki Ad\xC4\xB1 = \\\\LOOPSRV\\laser",
+    };
+    EXPECT_EQ(listing.record_lines(), expected);
 }
 
 }  // namespace
