@@ -1,6 +1,8 @@
-// The check's view of this Linux computer: the database server's installation and processes,
-// ping and netstat answered from real measurements in the shape the check reads, the services
-// file. Database probes are handed to a prober given by the caller.
+// The check's view of this computer: the database server's installation and processes, ping and
+// netstat in the shape the check reads, the services file. On Linux ping and netstat are answered
+// from real measurements (local_system_posix.cpp); on Windows they are the system's commands
+// and the installation is the registry keys themselves (local_system_win32.cpp). Database probes
+// are handed to a prober given by the caller.
 #pragma once
 
 #include <functional>

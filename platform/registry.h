@@ -14,6 +14,9 @@
 
 namespace qv::platform {
 
+// Whether a key under HKEY_LOCAL_MACHINE opens for reading (no such registry on POSIX: false).
+bool LocalMachineKeyOpens(const std::string& key);
+
 class ClassesRoot {
 public:
     // Opens the classes root for a batch of changes. Null on failure, with the error code.

@@ -176,6 +176,8 @@ private:
 
 }  // namespace
 
+bool LocalMachineKeyOpens(const std::string&) { return false; }
+
 std::unique_ptr<ClassesRoot> ClassesRoot::Open(uint32_t* error) {
     auto r = std::make_unique<FileRegistry>();
     if (!r->Load(error)) return nullptr;

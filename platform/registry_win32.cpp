@@ -58,4 +58,11 @@ public:
 
 std::unique_ptr<ClassesRoot> ClassesRoot::Open(uint32_t*) { return std::make_unique<Win32Registry>(); }
 
+bool LocalMachineKeyOpens(const std::string& key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
+
 }  // namespace qv::platform
