@@ -27,6 +27,8 @@ smbd_pid=$(tools/ci/smbd.sh "$out/smbd" 445)
 setsid "$out/linux/bin/nbns_responder" LOOPSRV TESTGROUP >/dev/null 2>&1 &
 nbns_pid=$!
 QV_FIREBIRD=1 QV_SMB_BROWSE=1 QV_SMB_CONF="$out/smbd/client.conf" "$out/linux/bin/netcheck_integration_tests"
+QV_FIREBIRD=1 QV_SMB_BROWSE=1 QV_SMB_CONF="$out/smbd/client.conf" \
+  "$out/linux/bin/netcheck_window_tests" --gtest_filter='*RealServers*'
 kill "$firebird_pid" "$smbd_pid" "$nbns_pid" 2>/dev/null || true
 # The window's screenshot, made from the build just tested.
 mkdir -p "$out/screenshots"

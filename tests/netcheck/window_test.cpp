@@ -169,3 +169,42 @@ TEST_F(NetcheckWindowTest, Screenshot) {
 
 }  // namespace
 }  // namespace qv::test
+
+#include <cstdlib>
+
+#include "netcheck/local_system.h"
+#include "netcheck/probe.h"
+#include "netcheck/smb_network.h"
+
+namespace qv::test {
+namespace {
+
+// The window on its real backends and the test servers of tools/test.sh: it lists the network
+// from its root, checks 127.0.0.1 through every step, and thins the tree.
+TEST_F(NetcheckWindowTest, OnTheRealServersItListsChecksAndThins) {
+    if (!std::getenv("QV_SMB_BROWSE") || !std::getenv("QV_FIREBIRD")) GTEST_SKIP() << "no test servers started";
+    NetcheckBackends backends;
+    backends.network = std::make_unique<SmbNetwork>(3000);
+    backends.system = std::make_unique<LocalSystem>([](const std::string& n) { return ProbeInChildProcess(n); });
+    TForm1 form(std::move(backends));
+    form.show();
+    Pump(100);
+    for (int i = 0; i < 100 && form.liste->topLevelItemCount() == 0; ++i) Pump(100);
+    ASSERT_EQ(form.liste->topLevelItemCount(), 1);
+    EXPECT_EQ(form.liste->topLevelItem(0)->text(0), "\\\\LOOPSRV");
+    form.liste->setCurrentItem(form.liste->topLevelItem(0));
+    form.listeClick();
+    EXPECT_EQ(form.Edit1->text(), "LOOPSRV");
+    form.Edit1->setText("127.0.0.1");  // the computer that serves the databases here
+    form.Button1->click();
+    const QStringList report = form.Memo2->toPlainText().split('\n');
+    ASSERT_EQ(report.size(), 4) << form.Memo2->toPlainText().toStdString();
+    EXPECT_EQ(report[3].toStdString(), "Smart.gdb ile ba\xC4\x9Flant\xC4\xB1 sa\xC4\x9Fland\xC4\xB1");
+    // LOOPSRV is no name the database client can reach here: the server listing removes it.
+    form.Button2->click();
+    EXPECT_EQ(form.liste->topLevelItemCount(), 0);
+    EXPECT_EQ(form.Edit1->text(), "");
+}
+
+}  // namespace
+}  // namespace qv::test
