@@ -71,6 +71,13 @@ namespace {
 
 bool SmbdRuns() { return std::getenv("QV_SMB_BROWSE") != nullptr; }
 
+// The listing's messages, kept.
+struct MessageList final : net::ListingUi {
+    std::vector<std::string> messages;
+    void ShowBusy(bool) override {}
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+};
+
 // An smbd on 127.0.0.1 with a disk and a printer share, the browse list of its workgroup and a
 // name service stand-in (tools/ci/smbd.sh, nbns_responder; QV_SMB_BROWSE=1 says they run): the
 // listing of that server gives both shares, named \\SERVER\share.
@@ -78,11 +85,7 @@ TEST(SmbNetwork, AServersDiskAndPrinterSharesAreListed) {
     if (!SmbdRuns()) GTEST_SKIP() << "no smbd started for the tests";
     net::SmbNetwork network(3000);
     net::NetListing listing;
-    struct NoUi final : net::ListingUi {
-        std::vector<std::string> messages;
-        void ShowBusy(bool) override {}
-        void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    } ui;
+    MessageList ui;
     const net::NetResource server{0, 2, 2, std::nullopt, std::string("\\\\127.0.0.1")};
     listing.Add(server);
     EXPECT_TRUE(listing.Enumerate(network, ui, &server));
@@ -101,11 +104,7 @@ TEST(SmbNetwork, TheWalkFromTheRootFindsTheWorkgroupItsServerAndItsShares) {
     if (!SmbdRuns()) GTEST_SKIP() << "no smbd and name service started for the tests";
     net::SmbNetwork network(3000);
     net::NetListing listing;
-    struct NoUi final : net::ListingUi {
-        std::vector<std::string> messages;
-        void ShowBusy(bool) override {}
-        void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    } ui;
+    MessageList ui;
     listing.Refresh(network, ui);
     EXPECT_TRUE(ui.messages.empty());
     ASSERT_EQ(listing.tree().size(), 1u);
