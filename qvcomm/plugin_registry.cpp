@@ -280,9 +280,13 @@ const PluginRegistry::ClassEntry* PluginRegistry::FindClass(std::string_view typ
     return cls == entry->second.end() ? nullptr : &cls->second;
 }
 
-HRESULT PluginRegistry::FindClass(const GUID& clsid, const ClassEntry** entry) const {
-    *entry = FindClass(kGuidNamespace, platform::GuidToString(clsid));
-    return *entry ? S_OK : REGDB_E_CLASSNOTREG;
+HRESULT PluginRegistry::PluginOf(std::string_view type, std::string_view name, IPlugin** plugin) {
+    const ClassEntry* entry = FindClass(type, name);
+    return entry ? PluginOf(*entry, plugin) : REGDB_E_CLASSNOTREG;
+}
+
+HRESULT PluginRegistry::PluginOf(const GUID& clsid, IPlugin** plugin) {
+    return PluginOf(kGuidNamespace, platform::GuidToString(clsid), plugin);
 }
 
 HRESULT PluginRegistry::PluginOf(const ClassEntry& entry, IPlugin** plugin) {
@@ -408,10 +412,8 @@ HRESULT PluginRegistry::UnregisterPlugin(const GUID* plugin_id) {
 
 HRESULT PluginRegistry::CreateObject(const char* type, const char* name, REFIID iid, void** object) {
     return CallPlugin([&]() -> HRESULT {
-        const ClassEntry* entry = FindClass(type ? type : "", name ? name : "");
-        if (!entry) return REGDB_E_CLASSNOTREG;
         IPlugin* plugin = nullptr;
-        const HRESULT hr = PluginOf(*entry, &plugin);
+        const HRESULT hr = PluginOf(type ? type : "", name ? name : "", &plugin);
         if (hr != S_OK) return hr;
         return plugin->CreateObject(type, name, iid, object);
     });
@@ -419,10 +421,8 @@ HRESULT PluginRegistry::CreateObject(const char* type, const char* name, REFIID 
 
 HRESULT PluginRegistry::CreateObjectToSink(const char* type, const char* name, REFIID iid, IObjectSink* sink) {
     return CallPlugin([&]() -> HRESULT {
-        const ClassEntry* entry = FindClass(type ? type : "", name ? name : "");
-        if (!entry) return REGDB_E_CLASSNOTREG;
         IPlugin* plugin = nullptr;
-        const HRESULT hr = PluginOf(*entry, &plugin);
+        const HRESULT hr = PluginOf(type ? type : "", name ? name : "", &plugin);
         if (hr != S_OK) return hr;
         return plugin->CreateObjectToSink(type, name, iid, sink);
     });
@@ -431,10 +431,8 @@ HRESULT PluginRegistry::CreateObjectToSink(const char* type, const char* name, R
 HRESULT PluginRegistry::CreateObjectByClsid(const GUID* clsid, REFIID iid, void** object) {
     return CallPlugin([&]() -> HRESULT {
         if (!clsid) return E_POINTER;
-        const ClassEntry* entry = nullptr;
         IPlugin* plugin = nullptr;
-        HRESULT hr = FindClass(*clsid, &entry);
-        if (hr == S_OK) hr = PluginOf(*entry, &plugin);
+        const HRESULT hr = PluginOf(*clsid, &plugin);
         if (hr != S_OK) {
             // No plug-in provides it: the registry answers for itself.
             if (IsEqualCLSID(*clsid, CLSID_PluginRegistry)) return QueryInterface(iid, object);
@@ -447,11 +445,9 @@ HRESULT PluginRegistry::CreateObjectByClsid(const GUID* clsid, REFIID iid, void*
 HRESULT PluginRegistry::CreateObjectByClsidToSink(const GUID* clsid, REFIID iid, IObjectSink* sink) {
     return CallPlugin([&]() -> HRESULT {
         if (!clsid) return E_POINTER;
-        const ClassEntry* entry = nullptr;
-        HRESULT hr = FindClass(*clsid, &entry);
-        if (hr != S_OK) return hr;
         IPlugin* plugin = nullptr;
-        if ((hr = PluginOf(*entry, &plugin)) != S_OK) return hr;
+        const HRESULT hr = PluginOf(*clsid, &plugin);
+        if (hr != S_OK) return hr;
         return plugin->CreateObjectByClsidToSink(clsid, iid, sink);
     });
 }

@@ -88,11 +88,13 @@ private:
     using Names = std::map<std::string, ClassEntry, std::less<>>;
 
     const ClassEntry* FindClass(std::string_view type, std::string_view name) const;
-    HRESULT FindClass(const GUID& clsid, const ClassEntry** entry) const;
     void SetClass(const std::string& type, const std::string& name, const std::string& node_name);
     // The plug-in of a class, loaded when it is not cached yet (no reference added: cached
     // plug-ins live as long as the registry).
     HRESULT PluginOf(const ClassEntry& entry, IPlugin** plugin);
+    // The same for a class named by type and name, or by CLSID; REGDB_E_CLASSNOTREG when none.
+    HRESULT PluginOf(std::string_view type, std::string_view name, IPlugin** plugin);
+    HRESULT PluginOf(const GUID& clsid, IPlugin** plugin);
 
     platform::ComPtr<IDBNode> root_;
     std::map<std::string, std::string> paths_;          // node name -> library path
